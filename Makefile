@@ -1,0 +1,42 @@
+# The two commands of the README: `make run` and `make test`; `make bench` prints figures.
+JOBS ?= $(shell nproc)
+ARGS ?=
+
+.PHONY: all deps build run test bench fuzz install clean format
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j $(JOBS)
+
+run: build
+	@bash scripts/run.sh $(ARGS)
+
+test: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j $(JOBS)
+	@ctest --preset asan -j $(JOBS)
+	@ctest --preset default -j $(JOBS)
+
+bench: build
+	@bash scripts/bench.sh
+
+fuzz: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS)
+	@bash scripts/fuzz.sh $${FUZZ_SECONDS:-60}
+
+install: build
+	@cmake --install build/default
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	@rm -rf build

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build, the tests and the benchmarks need.
+# Idempotent: only missing packages are installed, so a second run costs about a second.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
+    libgtest-dev libgmock-dev libbenchmark-dev
+    qt6-base-dev qt6-base-dev-tools libqt6dbus6 libcanberra-dev
+    iproute2 util-linux procps
+    xvfb xauth trayer xdotool x11-utils imagemagick fonts-noto-cjk
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "install-deps: installing ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=sudo
+else
+    sudo=
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,50 @@
+#include "protocol/StationId.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace palaverly {
+namespace {
+// atol of a short slice of text (the slice is not zero-terminated).
+long AtolOf(std::string_view text) {
+    std::string copy(text);
+    return std::atol(copy.c_str());
+}
+} // namespace
+
+std::string StationIdFromDotted(std::string_view dotted) {
+    if (dotted.empty())
+        return {};
+    long octets[4] = {0, 0, 0, 0};
+    std::size_t start = 0;
+    for (int i = 0; i < 4; ++i) {
+        std::size_t dot = dotted.find('.', start);
+        octets[i] = AtolOf(dotted.substr(start, dot == std::string_view::npos ? dotted.npos
+                                                                              : dot - start));
+        if (dot == std::string_view::npos)
+            break;
+        start = dot + 1;
+    }
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%03ld%03ld%03ld%03ld", octets[0], octets[1], octets[2],
+                  octets[3]);
+    return buffer;
+}
+
+std::string StationIdDisplay(std::string_view stationId) {
+    if (stationId.find('.') != std::string_view::npos)
+        return std::string(stationId);
+    if (stationId.empty())
+        return {};
+    long parts[4];
+    for (int i = 0; i < 4; ++i) {
+        std::size_t from = static_cast<std::size_t>(i) * 3;
+        parts[i] = from < stationId.size() ? AtolOf(stationId.substr(from, 3)) : 0;
+    }
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%3ld.%3ld.%3ld.%3ld", parts[0], parts[1], parts[2],
+                  parts[3]);
+    return buffer;
+}
+
+} // namespace palaverly

@@ -1,0 +1,17 @@
+#pragma once
+// The station identifier carried in INFO, GETM, SETM and BYE: the IPv4 address as twelve digits.
+
+#include <string>
+#include <string_view>
+
+namespace palaverly {
+
+/// "192.168.1.10" -> "192168001010" (each octet "%03d"); empty for an empty text.
+std::string StationIdFromDotted(std::string_view dotted);
+
+/// Display form for the roster's address column: a text containing "." is shown unchanged,
+/// an empty text stays empty, otherwise characters 0-2, 3-5, 6-8 and 9-11 are each read as a
+/// number and written "%3d.%3d.%3d.%3d" ("192168001010" -> "192.168.  1. 10").
+std::string StationIdDisplay(std::string_view stationId);
+
+} // namespace palaverly
