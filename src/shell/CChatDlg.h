@@ -3,6 +3,7 @@
 // receive thread, without any widget. Front ends (the desktop window, the headless station)
 // drive it on their UI thread and are told of changes through IChatFrontEnd.
 
+#include "protocol/CBroadcastPort.h"
 #include "protocol/CBulletinStore.h"
 #include "protocol/CDatagramPort.h"
 #include "protocol/CHandOver.h"
@@ -38,7 +39,7 @@ struct StationEnvironment {
     std::filesystem::path settingsFile;
     Clock clock = SystemLocalTime;
     /// Creates the transport; the error sink receives set-up failures (caption, text).
-    std::function<std::unique_ptr<CDatagramPort>(std::uint16_t, ErrorSinkFn)> makePort;
+    std::function<std::unique_ptr<CDatagramPort>(std::uint16_t, ErrorSink)> makePort;
     std::function<std::string()> hostName;     // empty: the initialisation stops early
     std::function<std::string()> computerName; // CP932, at most 15 bytes
     std::function<std::string()> userName;     // CP932
@@ -53,8 +54,6 @@ public:
     static constexpr int kMessageLimit = 130; // CP932 bytes
     static constexpr int kHandleLimit = 20;
     static constexpr int kStatusLimit = 20;
-    static constexpr const char* kVersion = "060R-003";
-    static constexpr const char* kComment = "Not support";
 
     CChatDlg(IChatFrontEnd& frontEnd, StationEnvironment environment);
     ~CChatDlg();

@@ -1,0 +1,25 @@
+#include "shell/StationSetup.h"
+
+#include "protocol/CBroadcastPort.h"
+#include "protocol/Identity.h"
+
+namespace palaverly {
+
+StationEnvironment SystemEnvironment(std::uint16_t port) {
+    StationEnvironment env;
+    env.port = port;
+    env.settingsFile = CSettingsStore::DefaultPath();
+    env.clock = SystemLocalTime;
+    env.makePort = [](std::uint16_t chatPort, ErrorSink errors) -> std::unique_ptr<CDatagramPort> {
+        return std::make_unique<CBroadcastPort>(chatPort, std::move(errors));
+    };
+    env.hostName = [] { return HostName(); };
+    env.computerName = [] { return ComputerNameFromHost(HostName()); };
+    env.userName = [] { return LogonUserName(); };
+    env.stationId = [] { return LocalStationId(HostName()); };
+    // Headless stations have no font: a fixed width per byte keeps column widths sensible.
+    env.measure = [](std::string_view text) { return static_cast<int>(text.size()) * 7; };
+    return env;
+}
+
+} // namespace palaverly
