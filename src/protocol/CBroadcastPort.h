@@ -4,6 +4,7 @@
 
 #include "protocol/CDatagramPort.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -30,11 +31,21 @@ public:
     CBroadcastPort(const CBroadcastPort&) = delete;
     CBroadcastPort& operator=(const CBroadcastPort&) = delete;
 
+    /// Sends `length` bytes to the broadcast destination under the send lock; 0 or errno
+    /// (EBADF without a send socket, EDESTADDRREQ when the set-up stopped before the destination).
     int Send(const char* buffer, short length) override;
+    /// Waits under the receive lock for one datagram of exactly `length` bytes; a datagram of any
+    /// other length is dropped with EMSGSIZE and leaves `buffer` zero-filled.
     int Receive(char* buffer, short length) override;
+    /// Wakes a blocked Receive; from then on Receive returns ECANCELED at once.
     void Interrupt() override;
 
+    /// The chat port this object was set up for.
     std::uint16_t Port() const { return m_port; }
+
+    /// True when the receive socket was created and bound; without it every Receive fails at
+    /// once with EBADF, so a receive loop should stop rather than retry.
+    bool CanReceive() const { return m_receiveSocket >= 0; }
 
 private:
     std::mutex m_sendLock;
@@ -47,6 +58,7 @@ private:
     int m_sendSocket = -1;
     int m_receiveSocket = -1;
     int m_wakeFd = -1; // eventfd that wakes a blocked Receive
+    std::atomic<bool> m_interrupted{false};
 };
 
 } // namespace palaverly

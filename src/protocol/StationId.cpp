@@ -19,8 +19,8 @@ std::string StationIdFromDotted(std::string_view dotted) {
     std::size_t start = 0;
     for (int i = 0; i < 4; ++i) {
         std::size_t dot = dotted.find('.', start);
-        octets[i] = AtolOf(dotted.substr(start, dot == std::string_view::npos ? dotted.npos
-                                                                              : dot - start));
+        octets[i] =
+            AtolOf(dotted.substr(start, dot == std::string_view::npos ? dotted.npos : dot - start));
         if (dot == std::string_view::npos)
             break;
         start = dot + 1;
@@ -28,6 +28,13 @@ std::string StationIdFromDotted(std::string_view dotted) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%03ld%03ld%03ld%03ld", octets[0], octets[1], octets[2],
                   octets[3]);
+    return buffer;
+}
+
+std::string StationIdFromAddress(std::uint32_t address) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%03u%03u%03u%03u", (address >> 24) & 0xFFu,
+                  (address >> 16) & 0xFFu, (address >> 8) & 0xFFu, address & 0xFFu);
     return buffer;
 }
 
