@@ -9,18 +9,23 @@ namespace palaverly {
 class CSettingsStore;
 
 struct CNoticeTemplates {
-    /// CP932 texts; template n ("文言0n") at index n - 1.
-    std::array<std::string, 5> m_texts;
+    static constexpr int kCount = 5;
 
-    /// Reads "文言01" to "文言05" in order; a missing one takes its default text, which is
-    /// also written back to the store (the only defaults that are written back).
+    /// CP932 texts; template n ("文言0n") at index n - 1.
+    std::array<std::string, kCount> m_texts;
+
+    /// Reads "文言01" to "文言05" in order (read limit 128 each); a missing one takes its
+    /// default text, which is also written back to the store (the only defaults that are
+    /// written back). A failed write-back leaves the default in effect all the same.
     void LoadSettings(CSettingsStore& store);
 
+    /// "文言0n" of `number` (1..5), UTF-8.
+    static std::string ValueName(int number);
     static std::string DefaultText(int number); // number 1..5, CP932
 };
 
 /// The template with its first "%s" (searched double-byte-aware) replaced by `value`; a
-/// template without "%s" is returned unchanged. All texts CP932.
+/// template without "%s" is returned unchanged and a second "%s" stays. All texts CP932.
 std::string FillTemplate(const std::string& templ, const std::string& value);
 
 } // namespace palaverly
