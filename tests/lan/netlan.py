@@ -279,6 +279,8 @@ class HostProcess:
                 self._popen.wait(timeout=timeout)
         self.close_stdin()
         self._reader.join(timeout=timeout)
+        if not self._reader.is_alive():
+            self._popen.stdout.close()
         return self._popen.returncode
 
 
