@@ -1,0 +1,97 @@
+#pragma once
+// The member roster: one row per station present, filled from INFO and emptied by BYE.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace palaverly {
+
+class CChatLog;
+class CMarkList;
+struct CNoticeTemplates;
+struct COptionValues;
+
+class CMemberRoster {
+public:
+    /// Control ids of the two lists, as carried by a right click.
+    static constexpr int kChatLogControlId = 1031;
+    static constexpr int kRosterControlId = 1032;
+
+    /// Bits of SetupListColumns.
+    static constexpr int kInsertChatLogColumns = 1;
+    static constexpr int kInsertRosterColumns = 2;
+    static constexpr int kResetChatLogWidths = 4;
+    static constexpr int kResetRosterWidths = 8;
+
+    struct Callbacks {
+        /// The group caption changed (CP932), e.g. "ﾕｰｻﾞｰ情報(3)".
+        std::function<void(const std::string& caption)> captionChanged;
+        /// The first INFO of the run arrived: time to ask for bulletins (called once).
+        std::function<void()> fetchBulletin;
+    };
+
+    /// `list` is the sorted, multiple-selection roster list; the chat log receives the login
+    /// and logout notices and owns the other list that SetupListColumns prepares. `options`
+    /// and `templates` are the live settings.
+    CMemberRoster(CMarkList& list, CChatLog& chatLog, const COptionValues& options,
+                  const CNoticeTemplates& templates, Callbacks callbacks);
+
+    CMemberRoster(const CMemberRoster&) = delete;
+    CMemberRoster& operator=(const CMemberRoster&) = delete;
+
+    /// Bit 1 inserts the five chat-log columns, 2 the seven roster columns, 4 sets the
+    /// chat-log widths to their defaults, 8 the roster widths. Returns 0.
+    int SetupListColumns(int flags);
+
+    /// Adds the station of an INFO, or rewrites its row when the handle or status changed.
+    /// Returns 0.
+    int UpsertMember(std::string_view stationId, std::string_view status,
+                     std::string_view computerName, std::string_view handleName,
+                     std::string_view version, std::string_view comment,
+                     std::string_view loginTime);
+    /// The row whose computer name equals `key`, or -1.
+    int FindMemberRow(std::string_view key) const;
+    /// Deletes the row of a station that said goodbye (with a logout notice when enabled).
+    /// `stationId` takes no part. Returns 0.
+    int RemoveMember(std::string_view stationId, std::string_view computerName);
+    /// The handle of the row whose computer name equals `computerName`; empty when unlisted.
+    std::string FindHandleByComputerName(std::string_view computerName) const;
+    /// Writes the row count into the caption when it differs from the count last written.
+    /// Returns 0.
+    int UpdateMemberCount();
+
+    void OnMarkAllOn();
+    void OnMarkAllOff();
+    /// A right click on list `controlId` with `row` selected there: for the chat log, and only
+    /// with "Flg LogClickToUserMarkON", marks exactly the roster rows whose handle equals that
+    /// row's sender. Row -1 or a row that does not exist has no sender: every row is unmarked.
+    /// Returns 0.
+    int OnLogRowClicked(int controlId, int row);
+
+    /// The roll call's fresh start: every row goes and the default widths return; the caption
+    /// keeps its count until the next upsert or removal.
+    void Clear();
+
+    /// The group caption; starts as "ﾕｰｻﾞｰ情報()".
+    const std::string& Caption() const { return m_caption; }
+    /// Replaces the caption template (the count is written into it at the next update).
+    void SetCaption(std::string caption);
+
+    CMarkList& List() { return m_list; }
+    const CMarkList& List() const { return m_list; }
+
+private:
+    void AddNotice(const std::string& templ, const std::string& handle);
+
+    CMarkList& m_list;
+    CChatLog& m_chatLog;
+    const COptionValues& m_options;
+    const CNoticeTemplates& m_templates;
+    Callbacks m_callbacks;
+    std::string m_caption;
+    int m_countShown = -1;
+    bool m_firstInfoSeen = false;
+};
+
+} // namespace palaverly

@@ -1,0 +1,20 @@
+#pragma once
+// Text measuring and shortening for the two list views; the front end supplies the measure.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace palaverly {
+
+/// Width in pixels of a CP932 text in the list's font. The desktop front end measures with
+/// its font metrics; the headless station and tests use a fixed width per byte.
+using TextWidthFn = std::function<int(std::string_view cp932)>;
+
+/// The text to draw in `width` pixels with `margin` pixels reserved: the text itself when
+/// margin + its width fits, otherwise a copy shortened from its end one character at a time
+/// (a double-byte character is one character and is never split) until margin + "..." + copy
+/// fits or one character is left, followed by "...". An empty text comes back empty.
+std::string FitText(std::string_view text, int width, int margin, const TextWidthFn& measure);
+
+} // namespace palaverly
