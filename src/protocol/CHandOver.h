@@ -21,7 +21,8 @@ namespace palaverly {
 /// the queue is full the producer waits for room, so memory stays bounded and the kernel's
 /// socket buffer takes the overflow. Close drops what is queued and releases the producer.
 ///
-/// The owner must Close and join the producer thread before destroying the hand-over.
+/// A Push that was under way when Close ran may still call the wake function, so the owner
+/// must Close and join the producer thread before destroying the hand-over or its wake target.
 template <typename T> class CHandOver {
 public:
     using WakeFunction = std::function<void()>;
