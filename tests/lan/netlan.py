@@ -6,8 +6,8 @@ namespace of its own, an address in 10.213.77.0/24 (host i is 10.213.77.(10+i)),
 route through that link so that 255.255.255.255 leaves through it, its own host name (UTS
 namespace), its own /etc/hosts, an empty resolv.conf, and its own HOME and XDG folders.
 Nothing of it touches the main namespace's links, and everything is removed again on close,
-after an exception, on SIGTERM/SIGINT/SIGHUP/SIGALRM, and (for runs that were SIGKILLed) by
-the sweep at the start of the next run.
+after an exception, at exit, on SIGTERM/SIGINT/SIGHUP/SIGALRM (the process then ends with
+128 + signal), and, for runs that were SIGKILLed, by the sweep at the start of the next run.
 
     with VirtualLan(hosts=3) as lan:
         listener = lan.host(2).spawn(["lan_probe", "listen", "37", "10", "1"])
@@ -157,14 +157,21 @@ def _close_all_live():
 
 
 def _on_signal(signum, _frame):
-    # Unwinding through SystemExit runs the `with` blocks' cleanup; atexit catches the rest.
     global _pending_signal
     signal.alarm(0)
     if _closing:
         _pending_signal = signum
         return
+    _exit_after_cleanup(signum)
+
+
+def _exit_after_cleanup(signum):
+    # A SystemExit would be caught by unittest and the run would go on; end here instead.
     _close_all_live()
-    raise SystemExit(128 + signum)
+    sys.stdout.flush()
+    sys.stderr.write(f"netlan: ended by signal {signum}; virtual LAN removed\n")
+    sys.stderr.flush()
+    os._exit(128 + signum)
 
 
 def _install_handlers():
@@ -511,8 +518,7 @@ class VirtualLan:
             _closing -= 1
         if not _closing and _pending_signal is not None:
             signum, _pending_signal = _pending_signal, None
-            _close_all_live()
-            raise SystemExit(128 + signum)
+            _exit_after_cleanup(signum)
 
     def leftovers(self):
         """What of this LAN still exists in the system (empty after close())."""

@@ -24,7 +24,7 @@ sys.path.insert(0, sys.argv[1])
 import netlan
 lan = netlan.VirtualLan(hosts=2)
 lan.start()
-keeper = lan.host(1).spawn(["tail", "-f", "/dev/null"])
+keeper = lan.host(1).spawn(["sleep", "infinity"])
 print(json.dumps({"tag": lan.tag, "temp": lan.temp_dir, "pid": keeper.pid}), flush=True)
 sys.stdin.read()
 """
@@ -120,7 +120,7 @@ class HostsOfOneLan(unittest.TestCase):
 
     def test_run_that_times_out_leaves_no_process(self):
         with self.assertRaises(subprocess.TimeoutExpired):
-            self.lan.host(3).run(["tail", "-f", "/dev/null"], timeout=0.2)
+            self.lan.host(3).run(["sleep", "infinity"], timeout=0.2)
         self.assertEqual(netlan._netns_pids(self.lan.host(3).namespace), [])
 
 
@@ -128,7 +128,7 @@ class NothingLeftBehind(unittest.TestCase):
     def test_after_an_exception(self):
         with self.assertRaises(RuntimeError):
             with netlan.VirtualLan(hosts=2) as lan:
-                keeper = lan.host(2).spawn(["tail", "-f", "/dev/null"])
+                keeper = lan.host(2).spawn(["sleep", "infinity"])
                 raise RuntimeError("test failed half-way")
         self.assertEqual(traces(lan.tag, lan.temp_dir, [keeper.pid]), [])
         self.assertEqual(lan.leftovers(), [])
