@@ -1,0 +1,48 @@
+// palaverly [N]: the resident desktop program. One per user: a second start of it or of
+// palaverlyd ends at once with 255, before any window, socket or tray icon exists.
+
+#include "CChatWindow.h"
+#include "CPowerEvents.h"
+#include "CSignalWatcher.h"
+#include "DesktopResources.h"
+#include "protocol/CBroadcastPort.h"
+#include "shell/CInstanceLock.h"
+#include "shell/StationSetup.h"
+
+#include <QApplication>
+#include <QSessionManager>
+
+int main(int argc, char** argv) {
+    using namespace palaverly;
+    CInstanceLock lock(CInstanceLock::DefaultFolder());
+    if (!lock.Acquired())
+        return 255;
+    // The port comes from the first argument alone; Qt's own options are not looked for.
+    const std::uint16_t port = ChatPort(argc > 1 ? argv[1] : nullptr);
+
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(QStringLiteral("palaverly"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    InitDesktopResources();
+
+    CChatWindow window(SystemEnvironment(port));
+    CSignalWatcher signals_;
+    QObject::connect(&signals_, &CSignalWatcher::Received, &app, [] { QApplication::quit(); });
+    QObject::connect(&window, &CChatWindow::QuitRequested, &app, [] { QApplication::quit(); });
+    // The end of the desktop session closes the program, whether or not the log-off goes on.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) {
+                         window.Shutdown();
+                         QApplication::quit();
+                     });
+    CPowerEvents power;
+    QObject::connect(&power, &CPowerEvents::Suspending, &window, &CChatWindow::OnSuspend);
+    QObject::connect(&power, &CPowerEvents::Resumed, &window, &CChatWindow::OnResume);
+    power.Start();
+
+    window.Start();
+    const int result = app.exec();
+    window.Shutdown();
+    return result;
+}
