@@ -285,29 +285,3 @@ TEST(BroadcastPort, DestroyingThePortReleasesABlockedReceive) {
     receiver.JoinOrDie("Receive during destruction");
     EXPECT_EQ(result, ECANCELED);
 }
-
-TEST(BroadcastPort, ReceivesInArrivalOrderAcrossCalls) {
-    Sink sink;
-    const std::uint16_t number = FreePort();
-    auto port = LoopbackPort(number, sink);
-    std::vector<std::string> sent;
-    for (char seed : {'1', '2', '3'}) {
-        sent.push_back(Pattern(kDatagramSize, seed));
-        ASSERT_EQ(port->Send(sent.back().data(), kDatagramSize), 0);
-    }
-    for (const std::string& expected : sent) {
-        std::string buffer(kDatagramSize, '\0');
-        ASSERT_EQ(port->Receive(buffer.data(), kDatagramSize), 0);
-        EXPECT_EQ(buffer, expected);
-    }
-}
-
-TEST(BroadcastPort, RefusesNullBuffersAndBadLengths) {
-    Sink sink;
-    auto port = LoopbackPort(FreePort(), sink);
-    char buffer[4] = {};
-    EXPECT_EQ(port->Send(nullptr, 4), EINVAL);
-    EXPECT_EQ(port->Send(buffer, -1), EINVAL);
-    EXPECT_EQ(port->Receive(nullptr, 4), EINVAL);
-    EXPECT_EQ(port->Receive(buffer, 0), EINVAL);
-}

@@ -321,15 +321,6 @@ TEST(DatagramRead, ForeignInfoWithoutZerosRunsIntoTheNextField) {
     EXPECT_EQ(ReadInfo(d).status, std::string(20, 's') + "!Not support");
 }
 
-TEST(DatagramRead, DatagramIdIsTheFirstEightBytesAsReceived) {
-    Datagram d = BuildDatagram(99999998, kNoon, "MEMB", nullptr);
-    EXPECT_EQ(DatagramId(d), "99999998");
-    d.bytes[3] = '\0';
-    EXPECT_EQ(DatagramId(d), std::string("999\0"
-                                         "9998",
-                                         8));
-}
-
 TEST(DatagramLoginTime, IsTwoDigitHourMinuteAndSecond) {
     EXPECT_EQ(FormatLoginTime(LocalTime{2026, 1, 2, 9, 5, 7, 999}), "09:05'07");
     EXPECT_EQ(FormatLoginTime(LocalTime{2026, 1, 2, 23, 59, 0, 0}), "23:59'00");

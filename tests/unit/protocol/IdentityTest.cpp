@@ -76,12 +76,6 @@ TEST(Identity, StationIdIsEmptyWithoutAnyUsableAddress) {
     EXPECT_EQ(ChooseStationId(std::nullopt, {}), "");
 }
 
-TEST(Identity, UserNameFallsBackToTheEnvironment) {
-    EXPECT_EQ(ChooseUserName("tanaka", "root"), "tanaka");
-    EXPECT_EQ(ChooseUserName("", "suzuki"), "suzuki");
-    EXPECT_EQ(ChooseUserName("", ""), "");
-}
-
 TEST(IdentitySystem, NumericAddressesResolveWithoutALookup) {
     EXPECT_EQ(ResolveIpv4("192.0.2.7"), std::optional<std::uint32_t>(0xC0000207u));
     EXPECT_EQ(ResolveIpv4("127.0.1.1"), std::optional<std::uint32_t>(kDebianHost));
