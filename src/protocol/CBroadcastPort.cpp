@@ -118,23 +118,23 @@ int CBroadcastPort::Receive(char* buffer, short length) {
     if (m_interrupted.load())
         return ECANCELED;
     std::lock_guard lock(m_receiveLock);
-    if (m_receiveSocket < 0)
-        return EBADF;
     const std::size_t wanted = static_cast<std::size_t>(length);
     for (;;) {
         if (m_interrupted.load())
             return ECANCELED;
-        pollfd fds[2] = {{m_receiveSocket, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-        const nfds_t count = m_wakeFd >= 0 ? 2 : 1;
+        // Without a bound socket nothing can arrive: wait for Interrupt rather than failing at
+        // once, which would make a receive loop spin.
+        pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {m_receiveSocket, POLLIN, 0}};
+        const nfds_t count = m_receiveSocket >= 0 ? 2 : 1;
         const int ready = poll(fds, count, m_wakeFd >= 0 ? -1 : kFallbackPollMs);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
             return errno;
         }
-        if (m_interrupted.load() || (count == 2 && fds[1].revents != 0))
+        if (m_interrupted.load() || fds[0].revents != 0)
             return ECANCELED;
-        if (fds[0].revents == 0)
+        if (count < 2 || fds[1].revents == 0)
             continue;
         // MSG_TRUNC makes recv report the datagram's real length, so a longer one is noticed.
         const ssize_t received = recv(m_receiveSocket, buffer, wanted, MSG_TRUNC | MSG_DONTWAIT);

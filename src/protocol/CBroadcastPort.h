@@ -35,7 +35,8 @@ public:
     /// (EBADF without a send socket, EDESTADDRREQ when the set-up stopped before the destination).
     int Send(const char* buffer, short length) override;
     /// Waits under the receive lock for one datagram of exactly `length` bytes; a datagram of any
-    /// other length is dropped with EMSGSIZE and leaves `buffer` zero-filled.
+    /// other length is dropped with EMSGSIZE and leaves `buffer` zero-filled. A port that could
+    /// not bind its receive socket receives nothing and returns only at Interrupt (ECANCELED).
     int Receive(char* buffer, short length) override;
     /// Wakes a blocked Receive; from then on Receive returns ECANCELED at once.
     void Interrupt() override;
@@ -43,8 +44,8 @@ public:
     /// The chat port this object was set up for.
     std::uint16_t Port() const { return m_port; }
 
-    /// True when the receive socket was created and bound; without it every Receive fails at
-    /// once with EBADF, so a receive loop should stop rather than retry.
+    /// True when the receive socket was created and bound; without it Receive only waits for
+    /// Interrupt, as nothing can ever arrive.
     bool CanReceive() const { return m_receiveSocket >= 0; }
 
 private:

@@ -234,9 +234,18 @@ TEST(BroadcastPort, TakenPortReportsBindErrorAndFailsQuietly) {
     EXPECT_EQ(sink.reports, (std::vector<Report>{{"msg", "bind error"}}));
     EXPECT_FALSE(port->CanReceive());
     char buffer[kDatagramSize] = {};
-    EXPECT_EQ(port->Receive(buffer, kDatagramSize), EBADF);
     // The set-up stopped before the send socket was made.
     EXPECT_EQ(port->Send(buffer, kDatagramSize), EBADF);
+
+    // Nothing can arrive, so Receive waits (instead of failing in a tight loop) until Interrupt.
+    CUdpSocket peer;
+    ASSERT_TRUE(peer.SendTo(number, Pattern(kDatagramSize, 'h')));
+    int result = -1;
+    CWatchedThread receiver([&] { result = port->Receive(buffer, kDatagramSize); });
+    ASSERT_TRUE(receiver.WaitUntilBlockedInPoll());
+    port->Interrupt();
+    receiver.JoinOrDie("Receive on an unbound port");
+    EXPECT_EQ(result, ECANCELED);
 }
 
 TEST(BroadcastPort, WorksWithoutASink) {
