@@ -6,6 +6,8 @@
 #include "settings/COptionValues.h"
 #include "text/Cp932.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -154,6 +156,17 @@ TEST_F(DailyLogFile, AppendToAMissingFolderFailsAndKeepsTheRow) {
     EXPECT_EQ(m_log.AddLogRow("r", "s", std::nullopt, "k", "quiet"), 0);
 }
 
+TEST_F(DailyLogFile, EveryAppendedRowIsAFileLine) {
+    for (int i = 1; i <= 301; ++i)
+        ASSERT_EQ(m_log.AddLogRow("r", "s", std::nullopt, "k", "row" + std::to_string(i)), 0);
+    const std::string bytes = FileBytes();
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 301);
+    EXPECT_EQ(m_log.OnReloadLog(), 0);
+    ASSERT_EQ(m_list.RowCount(), 300);
+    EXPECT_EQ(m_list.Text(0, 4), "row2");
+    EXPECT_EQ(m_list.Text(299, 4), "row301");
+}
+
 TEST_F(DailyLogFile, ReloadKeepsTheLast300Lines) {
     for (int lines : {300, 301, 350}) {
         WriteNumberedLines(lines);
@@ -238,6 +251,22 @@ TEST_F(DailyLogFile, MissingFileLeavesTheViewEmpty) {
     EXPECT_EQ(m_list.RowCount(), 0);
     m_options.m_logSavePath.clear();
     EXPECT_EQ(m_log.OnReloadLog(), 1);
+}
+
+TEST(DailyLogFolder, DefaultFolderFollowsXdgDataHome) {
+    test::CTempDir dir;
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+    setenv("XDG_DATA_HOME", (dir.Path() / "data").c_str(), 1);
+    COptionValues options;
+    options.m_logSavePath = COptionValues::DefaultLogSavePath();
+    const int result = CDailyLogFile::EnsureDefaultLogFolder(options);
+    if (saved)
+        setenv("XDG_DATA_HOME", saved->c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "data" / "palaverly"));
 }
 
 TEST(DailyLogFolder, OnlyTheDefaultFolderIsCreated) {

@@ -229,15 +229,6 @@ TEST_F(MemberRoster, RightClickMarksTheSender) {
     }
 }
 
-TEST_F(MemberRoster, MarkAllOnAndOff) {
-    Info("PC1", "A");
-    Info("PC2", "B");
-    m_roster.OnMarkAllOn();
-    EXPECT_EQ(m_rosterList.CountMarks(), 2);
-    m_roster.OnMarkAllOff();
-    EXPECT_EQ(m_rosterList.CountMarks(), 0);
-}
-
 TEST_F(MemberRoster, FirstInfoAsksForBulletinsOnce) {
     EXPECT_EQ(m_fetches, 0);
     Info("PC1", "A");
