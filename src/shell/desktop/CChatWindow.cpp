@@ -2,7 +2,7 @@
 
 #include "CInputEdit.h"
 #include "CMarkListCtrl.h"
-#include "WindowPlacement.h"
+#include "settings/CWindowPos.h"
 #include "text/Cp932.h"
 
 #include <QApplication>
@@ -632,23 +632,29 @@ bool CChatWindow::eventFilter(QObject* watched, QEvent* event) {
 
 // --- placement ---
 
+namespace {
+enum ShowState : std::uint32_t { kHidden = 0, kNormal = 1, kMinimized = 2, kMaximized = 3 };
+} // namespace
+
 void CChatWindow::RestorePlacement() {
     std::string text;
     if (m_station->Settings().ReadSetting("WindowPos", text, 1024) != 0)
         return;
-    auto placement = ParseWindowPos(text);
-    if (!placement || placement->right <= placement->left || placement->bottom <= placement->top)
+    auto placement = CWindowPos::Parse(text);
+    // An empty or inverted rectangle would give a window of no size: the template's stays.
+    if (!placement || placement->m_right <= placement->m_left ||
+        placement->m_bottom <= placement->m_top)
         return;
     m_restoringPlacement = true;
-    setGeometry(placement->left, placement->top, placement->right - placement->left,
-                placement->bottom - placement->top);
-    switch (placement->showState) {
-    case WindowPlacement::Hidden:
+    setGeometry(placement->m_left, placement->m_top, placement->m_right - placement->m_left,
+                placement->m_bottom - placement->m_top);
+    switch (placement->m_showCmd) {
+    case kHidden:
         break;
-    case WindowPlacement::Minimized:
+    case kMinimized:
         showMinimized();
         break;
-    case WindowPlacement::Maximized:
+    case kMaximized:
         showMaximized();
         break;
     default:
@@ -659,22 +665,23 @@ void CChatWindow::RestorePlacement() {
 }
 
 void CChatWindow::SavePlacement() {
-    WindowPlacement p;
+    CWindowPos p;
+    p.m_minX = p.m_minY = p.m_maxX = p.m_maxY = -1;
     // The normal rectangle is the client area's, so that a restore puts it back exactly.
     const QRect normal = (isMinimized() || isMaximized()) ? normalGeometry() : geometry();
-    p.left = normal.left();
-    p.top = normal.top();
-    p.right = normal.left() + normal.width();
-    p.bottom = normal.top() + normal.height();
+    p.m_left = normal.left();
+    p.m_top = normal.top();
+    p.m_right = normal.left() + normal.width();
+    p.m_bottom = normal.top() + normal.height();
     if (!m_armed || !isVisible())
-        p.showState = WindowPlacement::Hidden;
+        p.m_showCmd = kHidden;
     else if (isMinimized())
-        p.showState = WindowPlacement::Minimized;
+        p.m_showCmd = kMinimized;
     else if (isMaximized())
-        p.showState = WindowPlacement::Maximized;
+        p.m_showCmd = kMaximized;
     else
-        p.showState = WindowPlacement::Normal;
-    m_station->Settings().WriteSetting("WindowPos", FormatWindowPos(p));
+        p.m_showCmd = kNormal;
+    m_station->Settings().WriteSetting("WindowPos", p.Format());
 }
 
 } // namespace palaverly

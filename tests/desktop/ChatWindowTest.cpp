@@ -1,0 +1,575 @@
+// The chat window on the simulated LAN: sending, keys, close and hide behaviours, timers,
+// the ticker, the roster caption, marking from the log, line copy, placement and the tray menu.
+
+#include "CInputEdit.h"
+#include "CMarkListCtrl.h"
+#include "DesktopFixture.h"
+#include "DesktopResources.h"
+#include "text/Cp932.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <fstream>
+
+using namespace palaverly;
+using namespace palaverly::test;
+
+namespace {
+
+QString Utf8(const std::string& cp932Text) {
+    return QString::fromStdString(cp932::ToUtf8(cp932Text));
+}
+
+int RowOfHandle(CChatWindow& w, const QString& handle) {
+    CMarkList& roster = w.Station().RosterList();
+    for (int r = 0; r < roster.RowCount(); ++r)
+        if (Utf8(roster.Text(r, 0)) == handle)
+            return r;
+    return -1;
+}
+
+std::vector<std::string> Words(const std::vector<Datagram>& sent) {
+    std::vector<std::string> words;
+    for (const auto& d : sent)
+        words.push_back(CDesktopLan::Word(d));
+    return words;
+}
+
+// Types each character as a key press carrying that text, as an input method would.
+void Type(QWidget* widget, const QString& text) {
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+    }
+}
+
+std::string Flag(bool on) {
+    return on ? "1" : "0";
+}
+
+} // namespace
+
+class ChatWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { InitDesktopResources(); }
+
+    void sendsToMarkedMembers_data();
+    void sendsToMarkedMembers();
+    void sendWithoutMarkShowsGablinxBox();
+    void enterKey_data();
+    void enterKey();
+    void escapeAndCloseBox_data();
+    void escapeAndCloseBox();
+    void minimizeHidesUnlessCloseAndHide_data();
+    void minimizeHidesUnlessCloseAndHide();
+    void autoHideCountsIdleTicks();
+    void timersOnlyRunWhileVisible();
+    void tickerShowsTextTickByTick();
+    void captionCountsMembers();
+    void rightClickOnLogMarksSender();
+    void rightClickOnRosterChangesNothing();
+    void lineCopyReplacesSelectionUndoably();
+    void windowPosRoundTrip();
+    void windowPosWithNineNumbersIsIgnored();
+    void trayMenuEntries();
+    void withoutTrayWindowStaysReachable();
+    void editsRefuseWhatCp932CannotCarry();
+    void handleCommitOnFocusLossReachesPeers();
+    void beepReadsShiftAtThatMoment();
+    void wireTextsStayPlainText();
+    void layoutFollowsResize();
+};
+
+void ChatWindowTest::sendsToMarkedMembers_data() {
+    QTest::addColumn<QStringList>("marked");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("words");
+    QTest::newRow("one mark: SEND") << QStringList{"Bob"} << "hello" << QStringList{"SEND"};
+    QTest::newRow("two marks: SENDM each")
+        << QStringList{"Bob", "Carol"} << "hi all" << QStringList{"SENDM", "SENDM"};
+    QTest::newRow("empty text sends nothing") << QStringList{"Bob"} << "" << QStringList{};
+}
+
+void ChatWindowTest::sendsToMarkedMembers() {
+    QFETCH(QStringList, marked);
+    QFETCH(QString, text);
+    QFETCH(QStringList, words);
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice");
+    lan.Add("PCB", "Bob");
+    lan.Add("PCC", "Carol");
+    lan.Pump();
+    CChatWindow& w = *a.window;
+    QCOMPARE(w.Station().RosterList().RowCount(), 3);
+    for (const QString& handle : marked) {
+        const int row = RowOfHandle(w, handle);
+        QVERIFY(row >= 0);
+        // Marked through the view, as the user does: the list follows the selection.
+        w.RosterView()->selectionModel()->select(w.RosterView()->model()->index(row, 0),
+                                                 QItemSelectionModel::Select |
+                                                     QItemSelectionModel::Rows);
+    }
+    QCOMPARE(w.Station().RosterList().CountMarks(), marked.size());
+    QSignalSpy notices(&w, &CChatWindow::NoticeShown);
+    lan.TakeSent();
+    w.MessageEdit()->setText(text);
+    QTest::mouseClick(w.Button(CChatWindow::kSendButton), Qt::LeftButton);
+    auto sent = lan.TakeSent();
+    QStringList got;
+    for (const auto& word : Words(sent))
+        got << QString::fromStdString(word);
+    QCOMPARE(got, words);
+    QCOMPARE(notices.count(), 0);
+    for (const auto& d : sent)
+        QCOMPARE(QString::fromStdString(ReadField(d, kSendTextOffset)), text);
+    lan.Pump();
+    // Each receiver's copy comes back to the sender's log; the edit keeps its text.
+    QCOMPARE(w.Station().LogList().RowCount(), static_cast<int>(words.size()));
+    QCOMPARE(w.MessageEdit()->text(), text);
+}
+
+void ChatWindowTest::sendWithoutMarkShowsGablinxBox() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice");
+    lan.Pump();
+    QSignalSpy notices(a.window.get(), &CChatWindow::NoticeShown);
+    lan.TakeSent();
+    a.window->MessageEdit()->setText("hello");
+    QTest::mouseClick(a.window->Button(CChatWindow::kSendButton), Qt::LeftButton);
+    QVERIFY(lan.TakeSent().empty());
+    QCOMPARE(notices.count(), 1);
+    QCOMPARE(notices[0][0].toString(), QStringLiteral("Gablinx"));
+    QCOMPARE(notices[0][1].toString(), QStringLiteral("ユーザを選択しないと送信できません"));
+}
+
+void ChatWindowTest::enterKey_data() {
+    QTest::addColumn<bool>("withEnter");
+    QTest::newRow("flag on sends") << true;
+    QTest::newRow("flag off does nothing") << false;
+}
+
+void ChatWindowTest::enterKey() {
+    QFETCH(bool, withEnter);
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice", {"Flg Transmission with Enter=" + Flag(withEnter)});
+    lan.Add("PCB", "Bob");
+    lan.Pump();
+    CChatWindow& w = *a.window;
+    w.ShowAction();
+    w.Station().RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
+    lan.TakeSent();
+    w.MessageEdit()->setFocus();
+    w.MessageEdit()->setText("ping");
+    QTest::keyClick(w.MessageEdit(), Qt::Key_Return);
+    QCOMPARE(lan.TakeSent().size(), withEnter ? std::size_t{1} : std::size_t{0});
+    QVERIFY(w.isVisible()); // Enter never closes
+    QCOMPARE(w.MessageEdit()->text(), QStringLiteral("ping"));
+}
+
+void ChatWindowTest::escapeAndCloseBox_data() {
+    QTest::addColumn<bool>("closeToUnload");
+    QTest::addColumn<bool>("closeAndHide");
+    QTest::addColumn<bool>("useEscape");
+    QTest::addColumn<QString>("expected"); // quit, hidden, minimized
+    for (bool esc : {true, false}) {
+        const char* how = esc ? "Esc" : "close box";
+        QTest::addRow("%s, CloseToUnload: quits", how) << true << false << esc << "quit";
+        QTest::addRow("%s, plain: hides", how) << false << false << esc << "hidden";
+        QTest::addRow("%s, CloseAndHide: minimizes", how) << false << true << esc << "minimized";
+    }
+}
+
+void ChatWindowTest::escapeAndCloseBox() {
+    QFETCH(bool, closeToUnload);
+    QFETCH(bool, closeAndHide);
+    QFETCH(bool, useEscape);
+    QFETCH(QString, expected);
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice",
+                      {"Flg CloseToUnload=" + Flag(closeToUnload),
+                       "Flg ChatWindowCloseAndHide=" + Flag(closeAndHide)});
+    CChatWindow& w = *a.window;
+    w.ShowAction();
+    QSignalSpy quit(&w, &CChatWindow::QuitRequested);
+    if (useEscape)
+        QTest::keyClick(w.MessageEdit(), Qt::Key_Escape);
+    else
+        w.close();
+    lan.Pump();
+    QCOMPARE(quit.count(), expected == "quit" ? 1 : 0);
+    QCOMPARE(w.isVisible(), expected != "hidden");
+    QCOMPARE(w.isMinimized(), expected == "minimized");
+}
+
+void ChatWindowTest::minimizeHidesUnlessCloseAndHide_data() {
+    QTest::addColumn<bool>("closeAndHide");
+    QTest::newRow("minimize box hides") << false;
+    QTest::newRow("minimize box minimizes with CloseAndHide") << true;
+}
+
+void ChatWindowTest::minimizeHidesUnlessCloseAndHide() {
+    QFETCH(bool, closeAndHide);
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice", {"Flg ChatWindowCloseAndHide=" + Flag(closeAndHide)});
+    CChatWindow& w = *a.window;
+    w.ShowAction();
+    w.showMinimized();
+    lan.Pump();
+    QCOMPARE(w.isVisible(), closeAndHide);
+    // ToggleWindow on a minimized window with CloseAndHide minimizes it again.
+    w.ToggleWindow();
+    lan.Pump();
+    if (closeAndHide) {
+        QVERIFY(w.isVisible());
+        QVERIFY(w.isMinimized());
+    } else {
+        QVERIFY(w.isVisible());
+        QVERIFY(!w.isMinimized());
+    }
+}
+
+void ChatWindowTest::autoHideCountsIdleTicks() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice", {"AutoClose Timming=3"});
+    lan.Pump();
+    CChatWindow& w = *a.window;
+    w.ShowAction();
+    QVERIFY(w.Armed());
+    for (int tick = 1; tick <= 30; ++tick)
+        w.OnTimer(CChatWindow::kAutoHideTimer);
+    QVERIFY(w.isVisible());
+    // A character typed starts the count again.
+    QTest::keyClick(w.MessageEdit(), Qt::Key_X);
+    QCOMPARE(w.IdleCount(), 0);
+    for (int tick = 1; tick <= 30; ++tick)
+        w.OnTimer(CChatWindow::kAutoHideTimer);
+    QVERIFY(w.isVisible());
+    w.OnTimer(CChatWindow::kAutoHideTimer); // the 31st
+    QVERIFY(!w.isVisible());
+    QVERIFY(!w.Armed());
+    // Hidden: ticks do nothing.
+    for (int tick = 1; tick <= 40; ++tick)
+        w.OnTimer(CChatWindow::kAutoHideTimer);
+    QCOMPARE(w.IdleCount(), 0);
+
+    // A list notification (an arriving roster row) is activity as well.
+    w.ShowAction();
+    for (int tick = 1; tick <= 20; ++tick)
+        w.OnTimer(CChatWindow::kAutoHideTimer);
+    QCOMPARE(w.IdleCount(), 20);
+    lan.Add("PCB", "Bob");
+    lan.Pump();
+    QCOMPARE(w.IdleCount(), 0);
+}
+
+void ChatWindowTest::timersOnlyRunWhileVisible() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice");
+    CChatWindow& w = *a.window;
+    QVERIFY(!w.isVisible());
+    QVERIFY(!w.TimersRunning());
+    w.ShowAction();
+    QVERIFY(w.TimersRunning());
+    w.HideAction();
+    QVERIFY(!w.TimersRunning());
+    // A hidden window's ticker does not move.
+    const QString before = w.Ticker()->text();
+    w.OnTimer(CChatWindow::kTickerTimer);
+    QCOMPARE(w.Ticker()->text(), before);
+}
+
+void ChatWindowTest::tickerShowsTextTickByTick() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice", {"Info Msg01=AB■D"});
+    CChatWindow& w = *a.window;
+    w.ShowAction();
+    QStringList shown;
+    for (int tick = 1; tick <= 42; ++tick) {
+        w.OnTimer(CChatWindow::kTickerTimer);
+        shown << w.Ticker()->text();
+    }
+    auto at = [&](int tick) { return shown[tick - 1]; };
+    QCOMPARE(at(1), QStringLiteral("AB■D"));
+    QCOMPARE(at(12), QStringLiteral("AB■D"));
+    QCOMPARE(at(13), QStringLiteral("B■D"));
+    QCOMPARE(at(14), QStringLiteral("■D"));
+    QCOMPARE(at(26), QStringLiteral("■D"));
+    QCOMPARE(at(27), QStringLiteral("D"));
+    QCOMPARE(at(28), QString());
+    QCOMPARE(at(29), QStringLiteral("AB■D"));
+    QCOMPARE(at(41), QStringLiteral("AB■D"));
+    QCOMPARE(at(42), QStringLiteral("B■D"));
+}
+
+void ChatWindowTest::captionCountsMembers() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice");
+    lan.Pump();
+    QCOMPARE(a.window->RosterGroup()->title(), QStringLiteral("ﾕｰｻﾞｰ情報(1)"));
+    lan.Add("PCB", "Bob");
+    lan.Add("PCC", "Carol");
+    lan.Pump();
+    QCOMPARE(a.window->RosterGroup()->title(), QStringLiteral("ﾕｰｻﾞｰ情報(3)"));
+}
+
+void ChatWindowTest::rightClickOnLogMarksSender() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice", {"Flg LogClickToUserMarkON=1"});
+    auto& b = lan.Add("PCB", "Bob");
+    lan.Add("PCC", "Carol");
+    lan.Pump();
+    // Bob writes to Alice; Alice has Carol marked before.
+    b.window->Station().RosterList().SetMark(RowOfHandle(*b.window, "Alice"), true, true);
+    b.window->MessageEdit()->setText("hi Alice");
+    QTest::mouseClick(b.window->Button(CChatWindow::kSendButton), Qt::LeftButton);
+    lan.Pump();
+    CChatWindow& w = *a.window;
+    w.ShowAction();
+    w.Station().RosterList().SetMark(RowOfHandle(w, "Carol"), true, true);
+    QCOMPARE(w.Station().LogList().RowCount(), 1);
+    CMarkListCtrl* log = w.LogView();
+    QApplication::processEvents();
+    const QRect rowRect = log->visualRect(log->model()->index(0, 0));
+    QTest::mouseClick(log->viewport(), Qt::RightButton, {}, rowRect.center());
+    lan.Pump();
+    CMarkList& roster = w.Station().RosterList();
+    QCOMPARE(roster.CountMarks(), 1);
+    QCOMPARE(roster.IsMarked(RowOfHandle(w, "Bob")), 1);
+    // The view shows the list's marks.
+    QVERIFY(w.RosterView()->selectionModel()->isRowSelected(RowOfHandle(w, "Bob"), {}));
+    QVERIFY(!w.RosterView()->selectionModel()->isRowSelected(RowOfHandle(w, "Carol"), {}));
+}
+
+void ChatWindowTest::rightClickOnRosterChangesNothing() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice", {"Flg LogClickToUserMarkON=1"});
+    lan.Add("PCB", "Bob");
+    lan.Pump();
+    CChatWindow& w = *a.window;
+    w.ShowAction();
+    QSignalSpy clicks(w.RosterView(), &CMarkListCtrl::RowClicked);
+    const int bob = RowOfHandle(w, "Bob");
+    QApplication::processEvents();
+    const QRect rowRect = w.RosterView()->visualRect(w.RosterView()->model()->index(bob, 0));
+    QTest::mouseClick(w.RosterView()->viewport(), Qt::RightButton, {}, rowRect.center());
+    lan.Pump();
+    QCOMPARE(clicks.count(), 1);
+    QCOMPARE(clicks[0][0].toInt(), 1032);
+    QCOMPARE(clicks[0][1].toInt(), bob);
+    QCOMPARE(w.Station().RosterList().CountMarks(), 1); // only the click's own selection
+}
+
+void ChatWindowTest::lineCopyReplacesSelectionUndoably() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice");
+    lan.Pump();
+    CChatWindow& w = *a.window;
+    w.Station().RosterList().SetMark(RowOfHandle(w, "Alice"), true, true);
+    w.MessageEdit()->setText("copied text");
+    QTest::mouseClick(w.Button(CChatWindow::kSendButton), Qt::LeftButton);
+    lan.Pump();
+    QCOMPARE(w.Station().LogList().RowCount(), 1);
+
+    // Without a selected log row nothing happens.
+    w.MessageEdit()->setText("say: XX!");
+    QTest::mouseClick(w.Button(CChatWindow::kLineCopyButton), Qt::LeftButton);
+    QCOMPARE(w.MessageEdit()->text(), QStringLiteral("say: XX!"));
+
+    w.LogView()->selectionModel()->select(w.LogView()->model()->index(0, 0),
+                                          QItemSelectionModel::ClearAndSelect |
+                                              QItemSelectionModel::Rows);
+    w.MessageEdit()->setSelection(5, 2);
+    QTest::mouseClick(w.Button(CChatWindow::kLineCopyButton), Qt::LeftButton);
+    QCOMPARE(w.MessageEdit()->text(), QStringLiteral("say: copied text!"));
+    w.MessageEdit()->undo();
+    QCOMPARE(w.MessageEdit()->text(), QStringLiteral("say: XX!"));
+
+    // The byte limit cuts what does not fit.
+    w.MessageEdit()->setText(QString(125, 'a'));
+    w.MessageEdit()->end(false);
+    QTest::mouseClick(w.Button(CChatWindow::kLineCopyButton), Qt::LeftButton);
+    QCOMPARE(w.MessageEdit()->text(), QString(125, 'a') + "copie");
+}
+
+void ChatWindowTest::windowPosRoundTrip() {
+    CDesktopLan lan;
+    {
+        auto& a = lan.Add("PCA", "Alice");
+        CChatWindow& w = *a.window;
+        w.ShowAction();
+        w.setGeometry(100, 120, 700, 500);
+        w.Shutdown();
+    }
+    std::string value;
+    CSettingsStore store(lan.SettingsFile("PCA").toStdString());
+    QCOMPARE(store.ReadSetting("WindowPos", value, 1024), 0);
+    QCOMPARE(QString::fromStdString(value), QStringLiteral("0,1,-1,-1,-1,-1,100,120,800,620"));
+
+    auto& again = lan.Add("PCA2", "Alice", {"WindowPos=" + value});
+    QVERIFY(again.window->isVisible());
+    QCOMPARE(again.window->geometry(), QRect(100, 120, 700, 500));
+
+    // Hidden at the end: the show state is 0 and the next start stays hidden.
+    again.window->HideAction();
+    again.window->Shutdown();
+    CSettingsStore store2(lan.SettingsFile("PCA2").toStdString());
+    QCOMPARE(store2.ReadSetting("WindowPos", value, 1024), 0);
+    QCOMPARE(QString::fromStdString(value), QStringLiteral("0,0,-1,-1,-1,-1,100,120,800,620"));
+    auto& third = lan.Add("PCA3", "Alice", {"WindowPos=" + value});
+    QVERIFY(!third.window->isVisible());
+    QCOMPARE(third.window->geometry().topLeft(), QPoint(100, 120));
+}
+
+void ChatWindowTest::windowPosWithNineNumbersIsIgnored() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice", {"WindowPos=0,1,-1,-1,-1,-1,100,120,800"});
+    QVERIFY(!a.window->isVisible());
+    QVERIFY(a.window->geometry().topLeft() != QPoint(100, 120));
+}
+
+void ChatWindowTest::trayMenuEntries() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice");
+    QStringList entries;
+    for (QAction* action : a.window->TrayMenu()->actions())
+        entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    QCOMPARE(entries, (QStringList{"ｳｨﾝﾄﾞｳ表示切替(&D)", "-", "ｵﾌﾟｼｮﾝ設定(&O)", "定型ﾌｫｰﾑ設定",
+                                   "ｲﾝﾌｫﾒｰｼｮﾝ設定", "ﾊﾞｰｼﾞｮﾝ情報(&V)", "-", "常駐終了(&Q)"}));
+    QVERIFY(a.window->TrayIcon());
+    QCOMPARE(a.window->TrayIcon()->toolTip(), QStringLiteral("Palaverly"));
+    // The first entry toggles the window, the last asks to quit.
+    a.window->TrayMenu()->actions().first()->trigger();
+    QVERIFY(a.window->isVisible());
+    a.window->TrayMenu()->actions().first()->trigger();
+    QVERIFY(!a.window->isVisible());
+    QSignalSpy quit(a.window.get(), &CChatWindow::QuitRequested);
+    a.window->TrayMenu()->actions().last()->trigger();
+    lan.Pump();
+    QCOMPARE(quit.count(), 1);
+}
+
+void ChatWindowTest::withoutTrayWindowStaysReachable() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice", {}, true, /*trayAvailable=*/false);
+    CChatWindow& w = *a.window;
+    QVERIFY(!w.TrayIcon());
+    QVERIFY(w.isVisible()); // shown at start-up
+    w.HideAction();
+    QVERIFY(w.isVisible()); // minimized, not hidden
+    QVERIFY(w.isMinimized());
+    w.close();
+    lan.Pump();
+    QVERIFY(w.isVisible());
+}
+
+void ChatWindowTest::editsRefuseWhatCp932CannotCarry() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice");
+    CChatWindow& w = *a.window;
+    w.ShowAction();
+    QSignalSpy refused(&w, &CChatWindow::InputRefused);
+    struct Case {
+        QLineEdit* edit;
+        int id;
+        int limit;
+    };
+    for (Case c : {Case{w.MessageEdit(), 1000, 130}, Case{w.HandleEdit(), 1010, 20},
+                   Case{w.StatusEdit(), 1038, 20}}) {
+        c.edit->clear();
+        c.edit->setFocus();
+        // Double-byte characters count two bytes each.
+        Type(c.edit, QString(c.limit / 2 + 3, QChar(0x3042))); // あ
+        QCOMPARE(c.edit->text(), QString(c.limit / 2, QChar(0x3042)));
+        c.edit->clear();
+        Type(c.edit, QStringLiteral("a한b"));
+        QCOMPARE(c.edit->text(), QStringLiteral("ab"));
+        QVERIFY(!refused.isEmpty());
+        QCOMPARE(refused.last()[0].toInt(), c.id);
+    }
+}
+
+void ChatWindowTest::handleCommitOnFocusLossReachesPeers() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice");
+    auto& b = lan.Add("PCB", "Bob");
+    lan.Pump();
+    CChatWindow& w = *a.window;
+    w.ShowAction();
+    QApplication::setActiveWindow(&w);
+    w.HandleEdit()->setFocus();
+    w.HandleEdit()->setText("Alicia");
+    w.MessageEdit()->setFocus();
+    lan.Pump();
+    QCOMPARE(Utf8(w.Station().Handle()), QStringLiteral("Alicia"));
+    QVERIFY(RowOfHandle(*b.window, "Alicia") >= 0);
+    QCOMPARE(RowOfHandle(*b.window, "Alice"), -1);
+}
+
+void ChatWindowTest::beepReadsShiftAtThatMoment() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice");
+    lan.Add("PCB", "Bob");
+    lan.Pump();
+    CChatWindow& w = *a.window;
+    w.Station().RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
+    QSignalSpy notices(&w, &CChatWindow::NoticeShown);
+    for (bool shift : {false, true}) {
+        lan.TakeSent();
+        lan.shiftDown = shift;
+        QTest::mouseClick(w.Button(CChatWindow::kBeepButton), Qt::LeftButton);
+        auto sent = lan.TakeSent();
+        QCOMPARE(sent.size(), std::size_t{1});
+        QCOMPARE(CDesktopLan::Word(sent[0]), std::string("BEEP"));
+        QCOMPARE(SilentFlagSet(sent[0]), shift);
+    }
+    // BEEP at one's own row: the box, nothing sent.
+    w.Station().RosterList().SetMark(RowOfHandle(w, "Bob"), false, true);
+    w.Station().RosterList().SetMark(RowOfHandle(w, "Alice"), true, true);
+    lan.TakeSent();
+    QTest::mouseClick(w.Button(CChatWindow::kBeepButton), Qt::LeftButton);
+    QVERIFY(lan.TakeSent().empty());
+    QCOMPARE(notices.count(), 1);
+    QCOMPARE(notices[0][1].toString(), QStringLiteral("送信先が自分ですので中止します"));
+}
+
+void ChatWindowTest::wireTextsStayPlainText() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "<b>A&amp;</b>");
+    lan.Pump();
+    CChatWindow& w = *a.window;
+    auto* model = w.RosterView()->model();
+    QCOMPARE(model->data(model->index(0, 0), Qt::DisplayRole).toString(),
+             QStringLiteral("<b>A&amp;</b>"));
+    QVERIFY(!model->data(model->index(0, 0), Qt::ToolTipRole).isValid());
+    QCOMPARE(w.HandleEdit()->text(), QStringLiteral("<b>A&amp;</b>"));
+}
+
+void ChatWindowTest::layoutFollowsResize() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice");
+    CChatWindow& w = *a.window;
+    w.ShowAction();
+    QVERIFY(w.width() >= CChatWindow::kMinimumWidth);
+    QVERIFY(w.height() >= CChatWindow::kMinimumHeight);
+    const QRect sendBefore = w.Button(CChatWindow::kSendButton)->geometry();
+    for (QSize size : {QSize(800, 600), QSize(1000, 700), QSize(640, 480)}) {
+        w.resize(size);
+        const int W = w.width() + 8; // the outer width of the template's frame
+        const int H = w.height() + 27;
+        QCOMPARE(w.Ticker()->geometry().left() + w.Ticker()->width(), W - 15);
+        QCOMPARE(w.LogView()->geometry().left() + w.LogView()->width(), W - 15);
+        QCOMPARE(w.RosterView()->width(), w.LogView()->width());
+        QCOMPARE(w.RosterView()->geometry().top() + w.RosterView()->height(), H - 37);
+        QCOMPARE(w.RosterGroup()->geometry().top() + w.RosterGroup()->height(), H - 30);
+        QCOMPARE(w.Button(CChatWindow::kSendButton)->geometry(), sendBefore);
+    }
+}
+
+QTEST_MAIN(ChatWindowTest)
+#include "ChatWindowTest.moc"

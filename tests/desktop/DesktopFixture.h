@@ -1,0 +1,51 @@
+#pragma once
+// Desktop windows on the simulated LAN, pumped by hand so that every test is deterministic.
+
+#include "CChatWindow.h"
+#include "CSimulatedLan.h"
+#include "protocol/Datagram.h"
+
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace palaverly::test {
+
+struct CDesktopStation {
+    std::string computer;
+    CSimulatedPort* port = nullptr; // owned by the window's station
+    std::unique_ptr<CChatWindow> window;
+};
+
+class CDesktopLan {
+public:
+    CDesktopLan();
+    ~CDesktopLan();
+
+    /// A window for computer `computer` with handle `handleUtf8`; `settings` are extra
+    /// "name=value" lines of its settings file. Started unless `start` is false.
+    CDesktopStation& Add(const std::string& computer, const std::string& handleUtf8,
+                         const std::vector<std::string>& settings = {}, bool start = true,
+                         bool trayAvailable = true);
+
+    /// Delivers every pending datagram and runs queued calls until nothing moves.
+    void Pump();
+
+    /// Commands of every datagram sent on the LAN since the last call ("SEND ", "MEMB "...).
+    std::vector<Datagram> TakeSent();
+    static std::string Word(const Datagram& d);
+
+    QString SettingsFile(const std::string& computer) const;
+
+    LocalTime now{2026, 12, 8, 9, 5, 7, 0};
+    CSimulatedLan lan;
+    bool shiftDown = false;
+
+private:
+    QTemporaryDir m_root;
+    std::vector<std::unique_ptr<CDesktopStation>> m_stations;
+    std::size_t m_sentSeen = 0;
+};
+
+} // namespace palaverly::test

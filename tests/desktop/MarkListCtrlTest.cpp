@@ -1,0 +1,232 @@
+// The marking list view: the model adapter, marks kept in step with the selection both ways,
+// the drawing rules, and a list of 100,000 rows.
+
+#include "CMarkListCtrl.h"
+#include "text/Cp932.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QHeaderView>
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+
+using namespace palaverly;
+
+namespace {
+
+int Measure(std::string_view text) {
+    return static_cast<int>(text.size()) * 7;
+}
+
+std::vector<std::string> Texts(std::initializer_list<const char*> utf8) {
+    std::vector<std::string> texts;
+    for (const char* t : utf8)
+        texts.push_back(cp932::Sjis(t));
+    return texts;
+}
+
+QPalette FixedPalette() {
+    QPalette p;
+    p.setColor(QPalette::Active, QPalette::Highlight, QColor(0, 0, 128));
+    p.setColor(QPalette::Active, QPalette::HighlightedText, QColor(255, 255, 255));
+    p.setColor(QPalette::Active, QPalette::Text, QColor(0, 0, 0));
+    return p;
+}
+
+} // namespace
+
+class MarkListCtrlTest : public QObject {
+    Q_OBJECT
+private slots:
+    void modelFollowsTheList();
+    void marksAndSelectionStayInStep();
+    void singleSelectionListHasOneMark();
+    void rowsAreDrawnByTheirRules();
+    void columnsOutsideTheClipAreNotDrawn();
+    void columnWidthsFollowTheList();
+    void hundredThousandRows();
+};
+
+void MarkListCtrlTest::modelFollowsTheList() {
+    CMarkList list(CMarkList::Order::Sorted, CMarkList::Selection::Multiple, Measure);
+    CMarkListCtrl view(list, 1032, true, Measure);
+    QAbstractItemModelTester tester(&view.Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    list.InsertColumn(cp932::Sjis("ﾊﾝﾄﾞﾙ"), 50);
+    list.InsertColumn(cp932::Sjis("状態"), 80);
+    list.InsertRow(Texts({"Carol", "普通"}), -1);
+    list.InsertRow(Texts({"alice", "会議中"}), -1);
+    list.InsertRow(Texts({"Bob", "普通"}), -1);
+    list.UpdateRow(0, Texts({"zed", "外出"}));
+    list.DeleteRow(1);
+    QCOMPARE(view.Model().rowCount(), 2);
+    QCOMPARE(view.Model().headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+             QStringLiteral("状態"));
+    // alice became zed and moved to the end; Carol, then at row 1, went.
+    QCOMPARE(view.Model().index(0, 0).data().toString(), QStringLiteral("Bob"));
+    QCOMPARE(view.Model().index(1, 0).data().toString(), QStringLiteral("zed"));
+    QCOMPARE(view.Model().index(1, 1).data().toString(), QStringLiteral("外出"));
+    list.DeleteAllRows();
+    QCOMPARE(view.Model().rowCount(), 0);
+}
+
+void MarkListCtrlTest::marksAndSelectionStayInStep() {
+    CMarkList list(CMarkList::Order::Sorted, CMarkList::Selection::Multiple, Measure);
+    list.InsertColumn("h", 50);
+    CMarkListCtrl view(list, 1032, true, Measure);
+    for (const char* h : {"a", "b", "c", "d"})
+        list.InsertRow({h}, -1);
+    // List to view.
+    list.SetMark(1, true, true);
+    list.SetMark(3, true, true);
+    QVERIFY(view.selectionModel()->isRowSelected(1, {}));
+    QVERIFY(view.selectionModel()->isRowSelected(3, {}));
+    QVERIFY(!view.selectionModel()->isRowSelected(0, {}));
+    // View to list: a plain click marks one row and unmarks the others.
+    view.resize(300, 200);
+    view.show();
+    QApplication::processEvents();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                      view.visualRect(view.model()->index(2, 0)).center());
+    QCOMPARE(list.CountMarks(), 1);
+    QCOMPARE(list.FirstMarked(), 2);
+    QVERIFY(list.IsFocused(2));
+    // Ctrl+click adds one.
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      view.visualRect(view.model()->index(0, 0)).center());
+    QCOMPARE(list.CountMarks(), 2);
+    QCOMPARE(list.IsMarked(0), 1);
+    // A row inserted above keeps the marks with their rows.
+    list.InsertRow({"0"}, -1);
+    QCOMPARE(list.IsMarked(1), 1);
+    QVERIFY(view.selectionModel()->isRowSelected(1, {}));
+    QVERIFY(view.selectionModel()->isRowSelected(3, {}));
+    QCOMPARE(view.selectionModel()->selectedRows().size(), 2);
+    // Marking from the program takes the focused state.
+    list.SetMark(3, true, true);
+    QVERIFY(!list.IsFocused(3));
+}
+
+void MarkListCtrlTest::singleSelectionListHasOneMark() {
+    CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Single, Measure);
+    list.InsertColumn("c", 50);
+    CMarkListCtrl view(list, 1031, false, Measure);
+    for (const char* t : {"x", "y", "z"})
+        list.InsertRow({t}, -1);
+    view.selectionModel()->select(view.model()->index(0, 0),
+                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view.selectionModel()->select(view.model()->index(2, 0),
+                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QCOMPARE(list.CountMarks(), 1);
+    QCOMPARE(list.FirstMarked(), 2);
+    list.SetMark(1, true, true);
+    QCOMPARE(view.selectionModel()->selectedRows().size(), 1);
+    QVERIFY(view.selectionModel()->isRowSelected(1, {}));
+}
+
+void MarkListCtrlTest::rowsAreDrawnByTheirRules() {
+    CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Multiple, Measure);
+    list.InsertColumn("a", 60);
+    list.InsertColumn("b", 60);
+    list.InsertRow({"red", "x"}, 0x0000FF); // 0x00BBGGRR: pure red
+    list.InsertRow({"plain", "y"}, -1);
+    list.InsertRow({"marked", "z"}, 0x0000FF);
+    list.SetMark(2, true, false);
+    CMarkListDelegate delegate(list, Measure);
+    const QPalette palette = FixedPalette();
+    std::vector<CMarkListDelegate::ColumnSpan> columns{{0, 60}, {60, 60}};
+    QImage image(120, 48, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    QPainter painter(&image);
+    for (int row = 0; row < 3; ++row) {
+        CMarkListDelegate::RowState state;
+        state.row = row;
+        state.bounds = QRect(0, row * 16, 120, 16);
+        state.clip = image.rect();
+        QCOMPARE(delegate.DrawItem(painter, palette, state, columns), 2);
+    }
+    painter.end();
+    // Text is antialiased: look for pixels clearly of the hue, not for the exact value.
+    auto hasColour = [&](int row, QColor colour) {
+        for (int y = row * 16; y < row * 16 + 16; ++y)
+            for (int x = 0; x < 60; ++x) {
+                QColor p = image.pixelColor(x, y);
+                if (std::abs(p.red() - colour.red()) < 60 &&
+                    std::abs(p.green() - colour.green()) < 60 &&
+                    std::abs(p.blue() - colour.blue()) < 60)
+                    return true;
+            }
+        return false;
+    };
+    // Not marked: white background, row colour or the palette's text colour.
+    QCOMPARE(image.pixelColor(119, 1), QColor(Qt::white));
+    QVERIFY(hasColour(0, QColor(255, 0, 0)));
+    QVERIFY(!hasColour(1, QColor(255, 0, 0)));
+    // Marked: the highlight, also without the focus, and the highlighted text colour.
+    QCOMPARE(image.pixelColor(119, 33), QColor(0, 0, 128));
+    QVERIFY(!hasColour(2, QColor(255, 0, 0)));
+    // The dotted grey separator one pixel left of column 1, every other pixel.
+    int grey = 0;
+    for (int y = 0; y < 16; ++y)
+        grey += image.pixelColor(59, y) == QColor(128, 128, 128);
+    QVERIFY(grey >= 6 && grey <= 10);
+    // Column 0's text starts after its 2-pixel inset.
+    for (int y = 0; y < 16; ++y)
+        QCOMPARE(image.pixelColor(1, y), QColor(Qt::white));
+}
+
+void MarkListCtrlTest::columnsOutsideTheClipAreNotDrawn() {
+    CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Multiple, Measure);
+    for (int c = 0; c < 5; ++c)
+        list.InsertColumn("c", 100);
+    list.InsertRow({"a", "b", "c", "d", "e"}, -1);
+    CMarkListDelegate delegate(list, Measure);
+    std::vector<CMarkListDelegate::ColumnSpan> columns;
+    for (int c = 0; c < 5; ++c)
+        columns.push_back({c * 100, 100});
+    QImage image(500, 16, QImage::Format_RGB32);
+    QPainter painter(&image);
+    CMarkListDelegate::RowState state;
+    state.bounds = QRect(0, 0, 500, 16);
+    state.clip = QRect(210, 0, 50, 16);                                      // inside column 2 only
+    QCOMPARE(delegate.DrawItem(painter, FixedPalette(), state, columns), 2); // column 0 and 2
+    state.clip = QRect(0, 0, 500, 16);
+    QCOMPARE(delegate.DrawItem(painter, FixedPalette(), state, columns), 5);
+}
+
+void MarkListCtrlTest::columnWidthsFollowTheList() {
+    CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Single, Measure);
+    CMarkListCtrl view(list, 1031, false, Measure);
+    list.InsertColumn("a", 50);
+    list.InsertColumn("b", 50);
+    QCOMPARE(view.header()->sectionSize(1), 50);
+    list.InsertRow({"x", std::string(20, 'w')}, -1); // 140 + 16 pixels
+    QCOMPARE(view.header()->sectionSize(1), 156);
+    view.header()->resizeSection(0, 90); // the user drags a divider
+    QCOMPARE(list.ColumnWidth(0), 90);
+}
+
+void MarkListCtrlTest::hundredThousandRows() {
+    CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Single, Measure);
+    for (int c = 0; c < 5; ++c)
+        list.InsertColumn("c", 50);
+    CMarkListCtrl view(list, 1031, false, Measure);
+    view.resize(400, 300);
+    view.show();
+    const int childrenBefore = static_cast<int>(view.findChildren<QWidget*>().size());
+    for (int i = 0; i < 100000; ++i) {
+        list.InsertRow({std::to_string(i), "b", "c", "d", "e"}, -1);
+        if (i % 10000 == 0)
+            QApplication::processEvents();
+    }
+    QApplication::processEvents();
+    QCOMPARE(view.model()->rowCount(), 100000);
+    // No widget per row, and the newest row has been scrolled into view.
+    QCOMPARE(static_cast<int>(view.findChildren<QWidget*>().size()), childrenBefore);
+    QVERIFY(view.viewport()->rect().intersects(view.visualRect(view.model()->index(99999, 0))));
+    QVERIFY(!view.visualRect(view.model()->index(0, 0)).intersects(view.viewport()->rect()));
+}
+
+QTEST_MAIN(MarkListCtrlTest)
+#include "MarkListCtrlTest.moc"

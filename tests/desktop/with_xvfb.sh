@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# with_xvfb.sh [--tray] COMMAND...: runs COMMAND on a private Xvfb display, with the trayer
+# tray host when --tray is given. Only the Xvfb and trayer started here are stopped.
+set -u
+tray=0
+if [ "${1:-}" = --tray ]; then tray=1; shift; fi
+command -v Xvfb >/dev/null || { echo "SKIP: Xvfb missing"; exit 77; }
+if [ $tray = 1 ]; then command -v trayer >/dev/null || { echo "SKIP: trayer missing"; exit 77; }; fi
+
+display=
+for n in $(seq 90 140); do
+    if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then display=$n; break; fi
+done
+[ -n "$display" ] || { echo "SKIP: no free display"; exit 77; }
+
+xvfb= trayer_pid=
+cleanup() {
+    [ -n "$trayer_pid" ] && kill "$trayer_pid" 2>/dev/null
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    wait 2>/dev/null
+}
+trap cleanup EXIT
+Xvfb :$display -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=:$display
+for _ in $(seq 100); do
+    [ -e /tmp/.X11-unix/X$display ] && break
+    sleep 0.05
+done
+# No session bus: the icon goes to the X tray, not to a StatusNotifier host.
+unset DBUS_SESSION_BUS_ADDRESS
+export QT_QPA_PLATFORM=xcb
+if [ $tray = 1 ]; then
+    trayer --edge top --align right --widthtype pixel --width 120 --height 32 >/dev/null 2>&1 &
+    trayer_pid=$!
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1
+        if xdotool search --class trayer >/dev/null 2>&1; then break; fi
+        sleep 0.05
+    done
+fi
+"$@"
