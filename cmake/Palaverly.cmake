@@ -1,6 +1,11 @@
 # Shared build settings for every target of the project.
 
 set(PALAVERLY_WARNINGS -Wall -Wextra -Werror -Wno-missing-field-initializers)
+if(PALAVERLY_FUZZ)
+    # Every library is instrumented for coverage; only the fuzz targets link the fuzzer's main.
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
 if(PALAVERLY_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
     add_link_options(-fsanitize=address,undefined)

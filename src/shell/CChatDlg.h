@@ -71,15 +71,15 @@ public:
     enum class SendResult { Sent, Empty, NoReceiver, Unrepresentable };
     SendResult SendAction(std::string_view messageUtf8);
     void BeepAction(const std::function<bool()>& shiftDown);
-    void RefreshRoster();            // UM_REFRESH_ROSTER
-    void FetchBulletin();            // UM_FETCH_BULLETIN
+    void RefreshRoster(); // UM_REFRESH_ROSTER
+    void FetchBulletin(); // UM_FETCH_BULLETIN
     void PostRefreshRoster();
     void PostFetchBulletin();
     /// The handle or status edit lost the focus: take both texts, then roll call.
     bool CommitHandleAndStatus(std::string_view handleUtf8, std::string_view statusUtf8);
     void SignOff();
-    void OnSuspend();                // BYE
-    void OnResume();                 // posts the roll call
+    void OnSuspend(); // BYE
+    void OnResume();  // posts the roll call
     int OnLogRowClicked(int controlId, int row);
     std::optional<std::string> TickerStep(); // one tick; CP932 text to show, if any
 
@@ -148,7 +148,7 @@ private:
 
     CMarkList m_logList;
     CMarkList m_rosterList;
-    std::unique_ptr<CDailyLogFile> m_logFile;
+    CDailyLogFile m_logFile; // named after the day the station started
     CChatLog m_chatLog;
     CMemberRoster m_roster;
     CBulletinStore m_bulletins;

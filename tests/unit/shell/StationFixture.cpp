@@ -1,0 +1,74 @@
+#include "StationFixture.h"
+
+#include <fstream>
+
+namespace palaverly::test {
+
+CTestStation& CStationLan::Add(const std::string& computer, const std::string& handleUtf8,
+                               const std::vector<std::string>& settings, bool start) {
+    auto t = std::make_unique<CTestStation>();
+    t->name = computer;
+    std::filesystem::path dir = m_root / computer;
+    std::filesystem::create_directories(dir / "log");
+    {
+        std::ofstream out(dir / "palaverly.conf");
+        out << "HandleName=" << handleUtf8 << "\n";
+        out << "LogSavePath=" << (dir / "log").string() << "\n";
+        for (const auto& line : settings)
+            out << line << "\n";
+    }
+    StationEnvironment env;
+    env.settingsFile = dir / "palaverly.conf";
+    env.clock = [this] { return now; };
+    env.makePort = [this](std::uint16_t, ErrorSink) -> std::unique_ptr<CDatagramPort> {
+        return lan.Attach();
+    };
+    env.hostName = [computer] { return computer; };
+    env.computerName = [computer] { return computer; };
+    env.userName = [] { return std::string("user"); };
+    env.stationId = [] { return std::string("010000000001"); };
+    env.measure = [](std::string_view text) { return static_cast<int>(text.size()) * 6; };
+    env.receiveThread = false;
+    t->station = std::make_unique<CChatDlg>(t->frontEnd, std::move(env));
+    if (start)
+        t->station->Initialize();
+    m_stations.push_back(std::move(t));
+    return *m_stations.back();
+}
+
+void CStationLan::Pump() {
+    char buffer[kDatagramSize];
+    for (bool busy = true; busy;) {
+        busy = false;
+        for (auto& t : m_stations) {
+            // The station drops its port at shutdown.
+            auto* port = static_cast<CSimulatedPort*>(t->station->Port());
+            if (!port)
+                continue;
+            while (port->TryReceive(buffer, kDatagramSize) == 0) {
+                t->station->AcceptRaw(buffer);
+                t->station->DrainReceived();
+                busy = true;
+            }
+            while (!t->frontEnd.posted.empty()) {
+                auto task = std::move(t->frontEnd.posted.front());
+                t->frontEnd.posted.pop_front();
+                task();
+                busy = true;
+            }
+        }
+    }
+}
+
+std::vector<std::vector<std::string>> Rows(const CMarkList& list) {
+    std::vector<std::vector<std::string>> rows;
+    for (int r = 0; r < list.RowCount(); ++r) {
+        std::vector<std::string> row;
+        for (int c = 0; c < list.ColumnCount(); ++c)
+            row.push_back(cp932::ToUtf8(list.Text(r, c)));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+} // namespace palaverly::test

@@ -1,0 +1,331 @@
+#include "StationFixture.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <gtest/gtest.h>
+#include <set>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+using namespace palaverly;
+using namespace palaverly::test;
+
+namespace {
+
+class StationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_root = std::filesystem::temp_directory_path() /
+                 ("palaverly-station-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(m_root);
+        std::filesystem::create_directories(m_root);
+        lan = std::make_unique<CStationLan>(m_root);
+    }
+    void TearDown() override {
+        lan.reset();
+        std::filesystem::remove_all(m_root);
+    }
+
+    // Marks the roster rows of `station` whose computer name is in `names`.
+    static void Mark(CTestStation& t, std::initializer_list<std::string> names) {
+        CMarkList& roster = t.station->RosterList();
+        for (int row = 0; row < roster.RowCount(); ++row)
+            for (const auto& n : names)
+                if (roster.Text(row, 2) == n)
+                    roster.SetMark(row, true, true);
+    }
+
+    // Datagrams on the LAN since `from`, unscrambled.
+    std::vector<Datagram> SentSince(std::size_t from) {
+        std::vector<Datagram> out;
+        auto sent = lan->lan.Sent();
+        for (std::size_t i = from; i < sent.size(); ++i) {
+            Datagram d;
+            std::copy(sent[i].begin(), sent[i].end(), d.bytes.begin());
+            Scramble(d);
+            out.push_back(d);
+        }
+        return out;
+    }
+
+    std::filesystem::path m_root;
+    std::unique_ptr<CStationLan> lan;
+};
+
+// The command word: five bytes at most ("SENDM" runs straight into the payload).
+std::string Word(const Datagram& d) {
+    return std::string(
+        cp932::UpToNul(std::string_view(d.bytes.data() + kCommandOffset, kCommandSize)));
+}
+
+} // namespace
+
+TEST_F(StationTest, RollCallFillsEveryRosterIncludingTheOwnRow) {
+    auto& a = lan->Add("PCA", "太郎");
+    auto& b = lan->Add("PCB", "Hanako");
+    auto& c = lan->Add("PCC", "ｼﾞﾛｰ");
+    lan->Pump();
+    // Stations that started earlier heard later roll calls and answered them.
+    for (auto* t : {&a, &b, &c}) {
+        auto rows = Rows(t->station->RosterList());
+        ASSERT_EQ(rows.size(), 3u) << t->name;
+        // Sorted by handle: ASCII before katakana and kanji.
+        EXPECT_EQ(rows[0][0], "Hanako");
+        EXPECT_EQ(rows[0][2], "PCB");
+        EXPECT_EQ(rows[0][3], " 10.  0.  0.  1");
+        EXPECT_EQ(rows[0][4], "060R-003");
+        EXPECT_EQ(rows[0][6], "Not support");
+    }
+    EXPECT_EQ(cp932::ToUtf8(a.frontEnd.captions.back()), "ﾕｰｻﾞｰ情報(3)");
+    EXPECT_EQ(a.frontEnd.ready, 1);
+    // The login time is the time of the first datagram and is announced in every INFO.
+    EXPECT_EQ(a.station->LoginTime(), "09:05'07");
+}
+
+TEST_F(StationTest, RepetitionIsDroppedOnceButActedOnAgainAfterAnotherDatagram) {
+    auto& a = lan->Add("PCA", "A");
+    auto& b = lan->Add("PCB", "B");
+    lan->Pump();
+    Mark(a, {"PCB"});
+    std::size_t from = lan->lan.Sent().size();
+    ASSERT_EQ(a.station->SendAction("hello"), CChatDlg::SendResult::Sent);
+    auto raw = lan->lan.Sent()[from];
+    lan->Pump();
+    int rowsBefore = b.station->LogList().RowCount();
+    ASSERT_EQ(rowsBefore, 1);
+
+    b.station->AcceptRaw(raw.data()); // same as the last one: dropped
+    b.station->DrainReceived();
+    EXPECT_EQ(b.station->LogList().RowCount(), 1);
+
+    Datagram memb = BuildDatagram(4242, lan->now, "MEMB", nullptr);
+    Scramble(memb);
+    b.station->AcceptRaw(memb.bytes.data()); // another datagram in between
+    b.station->AcceptRaw(raw.data());        // the repetition is acted on again
+    b.station->DrainReceived();
+    EXPECT_EQ(b.station->LogList().RowCount(), 2);
+}
+
+TEST_F(StationTest, SendmToThreeMarkedRowsGivesThreeDatagramsInRosterOrder) {
+    auto& a = lan->Add("PCA", "Alice");
+    auto& b = lan->Add("PCB", "Bob");
+    auto& c = lan->Add("PCC", "Carol");
+    auto& d = lan->Add("PCD", "Dave");
+    auto& e = lan->Add("PCE", "Eve");
+    lan->Pump();
+    Mark(a, {"PCD", "PCB", "PCC"});
+    std::size_t from = lan->lan.Sent().size();
+    ASSERT_EQ(a.station->SendAction("会議です"), CChatDlg::SendResult::Sent);
+    auto sent = SentSince(from);
+    ASSERT_EQ(sent.size(), 3u);
+    std::vector<std::string> receivers;
+    std::set<std::string> ids;
+    for (const auto& dg : sent) {
+        EXPECT_EQ(Word(dg), "SENDM");
+        EXPECT_EQ(ReadField(dg, kSenderOffset), "PCA");
+        EXPECT_EQ(cp932::ToUtf8(ReadField(dg, kSendTextOffset)), "会議です");
+        receivers.push_back(ReadField(dg, kReceiverOffset));
+        ids.insert(DatagramId(dg));
+    }
+    EXPECT_EQ(receivers, (std::vector<std::string>{"PCB", "PCC", "PCD"}));
+    EXPECT_EQ(ids.size(), 3u) << "each datagram draws its own id";
+    lan->Pump();
+
+    auto own = Rows(a.station->LogList());
+    ASSERT_EQ(own.size(), 3u);
+    EXPECT_EQ(own[0], (std::vector<std::string>{"Bob", "Alice", " 9:05", "同報", "会議です"}));
+    EXPECT_EQ(own[2][0], "Dave");
+    for (auto* t : {&b, &c, &d}) {
+        auto rows = Rows(t->station->LogList());
+        ASSERT_EQ(rows.size(), 1u) << t->name;
+        EXPECT_EQ(rows[0][1], "Alice");
+    }
+    EXPECT_EQ(e.station->LogList().RowCount(), 0);
+}
+
+TEST_F(StationTest, SendActionRefusalsAndSingleSend) {
+    auto& a = lan->Add("PCA", "A");
+    lan->Add("PCB", "B");
+    lan->Pump();
+    std::size_t from = lan->lan.Sent().size();
+    EXPECT_EQ(a.station->SendAction(""), CChatDlg::SendResult::Empty);
+    EXPECT_TRUE(a.frontEnd.notices.empty());
+    EXPECT_EQ(a.station->SendAction("hi"), CChatDlg::SendResult::NoReceiver);
+    ASSERT_EQ(a.frontEnd.notices.size(), 1u);
+    EXPECT_EQ(a.frontEnd.notices[0], "Gablinx|ユーザを選択しないと送信できません");
+    EXPECT_EQ(a.station->SendAction("😀"), CChatDlg::SendResult::Unrepresentable);
+    EXPECT_EQ(SentSince(from).size(), 0u);
+
+    Mark(a, {"PCB"});
+    // A message longer than the edit allows is cut at 130 bytes, never inside a character.
+    std::string longText(70, 'x');
+    for (int i = 0; i < 40; ++i)
+        longText += "漢";
+    ASSERT_EQ(a.station->SendAction(longText), CChatDlg::SendResult::Sent);
+    auto sent = SentSince(from);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(Word(sent[0]), "SEND");
+    EXPECT_EQ(ReadField(sent[0], kSendTextOffset).size(), 130u);
+}
+
+TEST_F(StationTest, SilentBeepLogsNothingAndStillSoundsAtBothEnds) {
+    auto& a = lan->Add("PCA", "A");
+    auto& b = lan->Add("PCB", "B", {"Flg UseBeepSound=1", "SoundFilePath=/tmp/alert.wav"});
+    lan->Pump();
+    Mark(a, {"PCB"});
+    a.station->BeepAction([] { return true; });
+    lan->Pump();
+    EXPECT_EQ(a.station->LogList().RowCount(), 0);
+    EXPECT_EQ(b.station->LogList().RowCount(), 0);
+    EXPECT_EQ(a.frontEnd.beeps, 1);
+    EXPECT_EQ(b.frontEnd.sounds, (std::vector<std::string>{"/tmp/alert.wav"}));
+
+    a.station->BeepAction([] { return false; });
+    lan->Pump();
+    auto atA = Rows(a.station->LogList());
+    auto atB = Rows(b.station->LogList());
+    ASSERT_EQ(atA.size(), 1u);
+    ASSERT_EQ(atB.size(), 1u);
+    EXPECT_EQ(atA[0][4], "BEEP攻撃をしました！！");
+    EXPECT_EQ(atB[0][4], "BEEP攻撃を受けています！！");
+    EXPECT_EQ(atB[0][3], "個人");
+}
+
+TEST_F(StationTest, BeepToOwnRowIsRefusedOnceAndOthersAreAlerted) {
+    auto& a = lan->Add("PCA", "A");
+    auto& b = lan->Add("PCB", "B");
+    auto& c = lan->Add("PCC", "C");
+    lan->Pump();
+    Mark(a, {"PCA", "PCB", "PCC"});
+    std::size_t from = lan->lan.Sent().size();
+    // Shift released in the middle of the alert changes the flag for the later rows.
+    int calls = 0;
+    a.station->BeepAction([&] { return ++calls == 1; });
+    auto sent = SentSince(from);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(a.frontEnd.notices,
+              (std::vector<std::string>{"Palaverly|送信先が自分ですので中止します"}));
+    EXPECT_EQ(Word(sent[0]), "BEEPM");
+    EXPECT_EQ(ReadField(sent[0], kReceiverOffset), "PCB");
+    EXPECT_EQ(ReadField(sent[1], kReceiverOffset), "PCC");
+    EXPECT_FALSE(SilentFlagSet(sent[0]) && SilentFlagSet(sent[1]));
+    lan->Pump();
+    EXPECT_EQ(b.frontEnd.beeps + c.frontEnd.beeps, 2);
+}
+
+TEST_F(StationTest, QuitShowsTheNoticeEverywhereAndClosesOnlyTheAddressee) {
+    auto& a = lan->Add("PCA", "A");
+    auto& b = lan->Add("PCB", "B");
+    lan->Pump();
+    auto payload = MakeQuitPayload("PCB");
+    a.station->SendDatagram("QUIT", payload.data());
+    lan->Pump();
+    EXPECT_EQ(a.frontEnd.notices, (std::vector<std::string>{"Palaverly|quit"}));
+    EXPECT_EQ(b.frontEnd.notices, (std::vector<std::string>{"Palaverly|quit"}));
+    EXPECT_EQ(a.frontEnd.closes, 0);
+    EXPECT_EQ(b.frontEnd.closes, 1);
+}
+
+TEST_F(StationTest, GetmIsAnsweredOnlyByBulletinServersInFirstStoredOrder) {
+    auto& a = lan->Add("PCA", "A", {"Info Msg01=LOCAL"});
+    lan->Add("PCS", "Srv", {"Flg ChatServer=1", "Info Msg99=news one"});
+    lan->Add("PCT", "Tom", {"Flg ChatServer=1", "Info Msg99=二番"});
+    lan->Pump(); // each INFO's first arrival posts a fetch; answers are stored
+    std::size_t from = lan->lan.Sent().size();
+    a.station->FetchBulletin();
+    auto sent = SentSince(from);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(Word(sent[0]), "GETM");
+    lan->Pump();
+    auto answers = SentSince(from + 1);
+    int setm = 0;
+    for (const auto& d : answers)
+        setm += Word(d) == "SETM";
+    EXPECT_EQ(setm, 2);
+    EXPECT_EQ(cp932::ToUtf8(a.station->TickerText()), "LOCAL■Srv放送：news one■Tom放送：二番");
+}
+
+TEST_F(StationTest, LogoutRemovesTheRowAndShutdownSavesHandleAndStatus) {
+    auto& a = lan->Add("PCA", "A");
+    auto& b = lan->Add("PCB", "B");
+    lan->Pump();
+    ASSERT_EQ(a.station->RosterList().RowCount(), 2);
+    ASSERT_TRUE(b.station->CommitHandleAndStatus("Bee", "会議中"));
+    lan->Pump();
+    auto rows = Rows(a.station->RosterList());
+    EXPECT_EQ(rows[1][0], "Bee");
+    EXPECT_EQ(rows[1][1], "会議中");
+    b.station->Shutdown();
+    lan->Pump();
+    EXPECT_EQ(a.station->RosterList().RowCount(), 1);
+    std::ifstream in(m_root / "PCB" / "palaverly.conf");
+    std::stringstream content;
+    content << in.rdbuf();
+    EXPECT_NE(content.str().find("HandleName=Bee"), std::string::npos);
+    EXPECT_NE(content.str().find("Status=会議中"), std::string::npos);
+}
+
+TEST_F(StationTest, HandleFromTheSettingsFileIsCutToItsField) {
+    // 11 kanji are 22 bytes: the handle must stop at 20 so it cannot run into the next field.
+    auto& a = lan->Add("PCA", "漢漢漢漢漢漢漢漢漢漢漢");
+    lan->Pump();
+    EXPECT_EQ(a.station->Handle().size(), 20u);
+    EXPECT_EQ(cp932::ToUtf8(a.station->RosterList().Text(0, 0)), "漢漢漢漢漢漢漢漢漢漢");
+}
+
+TEST_F(StationTest, ResumeRebuildsTheRosterAfterSuspendSignedOff) {
+    auto& a = lan->Add("PCA", "A");
+    auto& b = lan->Add("PCB", "B");
+    lan->Pump();
+    b.station->OnSuspend();
+    lan->Pump();
+    EXPECT_EQ(a.station->RosterList().RowCount(), 1);
+    b.station->OnResume();
+    lan->Pump();
+    EXPECT_EQ(a.station->RosterList().RowCount(), 2);
+    EXPECT_EQ(b.station->RosterList().RowCount(), 2);
+}
+
+TEST(StationHandOver, ShutdownWithAWaitingReceiveThreadAndQueuedDatagrams) {
+    auto root = std::filesystem::temp_directory_path() /
+                ("palaverly-handover-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(root);
+    CSimulatedLan lan;
+    auto sender = lan.Attach();
+    CRecordingFrontEnd frontEnd;
+    StationEnvironment env;
+    env.settingsFile = root / "palaverly.conf";
+    env.clock = [] { return LocalTime{2026, 12, 8, 9, 5, 7, 0}; };
+    env.makePort = [&](std::uint16_t, ErrorSink) -> std::unique_ptr<CDatagramPort> {
+        return lan.Attach();
+    };
+    env.hostName = [] { return std::string("PCA"); };
+    env.computerName = env.hostName;
+    env.userName = [] { return std::string("user"); };
+    env.stationId = [] { return std::string(); };
+    env.measure = [](std::string_view t) { return static_cast<int>(t.size()); };
+    env.receiveThread = true;
+    env.handOverCapacity = 2;
+    {
+        CChatDlg station(frontEnd, std::move(env));
+        station.Initialize();
+        // Flood the station with messages to it; nobody drains, so the receive thread ends
+        // up waiting for room in the hand-over.
+        for (int i = 0; i < 50; ++i) {
+            Datagram d = BuildDatagram(i, LocalTime{}, "SEND", MakeSendPayload("PCX", "PCA", "x"));
+            Scramble(d);
+            sender->Send(d.bytes.data(), kDatagramSize);
+        }
+        auto done = std::async(std::launch::async, [&] { station.Shutdown(); });
+        ASSERT_EQ(done.wait_for(std::chrono::seconds(30)), std::future_status::ready)
+            << "shutdown deadlocked";
+        // Nothing queued is dispatched after the BYE.
+        EXPECT_EQ(station.DrainReceived(), 0u);
+        EXPECT_EQ(station.LogList().RowCount(), 0);
+    }
+    std::filesystem::remove_all(root);
+}
