@@ -16,12 +16,17 @@ build: deps
 run: build
 	@bash scripts/run.sh $(ARGS)
 
+# Unit tests under the sanitizers, the datagram fuzzer for a bounded time, then the whole
+# suite, so that the run ends with CTest's summary of everything.
 test: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan -j $(JOBS)
+	@ctest --preset asan -j $(JOBS)
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS)
+	@bash scripts/fuzz.sh $${FUZZ_SECONDS:-60}
 	@cmake --preset default >/dev/null
 	@cmake --build --preset default -j $(JOBS)
-	@ctest --preset asan -j $(JOBS)
 	@ctest --preset default -j $(JOBS)
 
 bench: build

@@ -9,7 +9,6 @@
 namespace palaverly {
 namespace {
 
-constexpr int kLogListId = 1031;
 
 std::string Format2d02d(int hour, int minute) {
     char buffer[16];
