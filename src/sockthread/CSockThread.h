@@ -26,7 +26,8 @@ inline constexpr unsigned int kInvalidSocket = static_cast<unsigned int>(-1);
 /// that suspends itself stops inside the call. The handler uses only async-signal-safe calls
 /// (atomics, sem_post, sigsuspend). The same cautions as for any forced suspension apply:
 ///  - a worker suspended while it holds a lock (its own, or one inside the C library such as
-///    the allocator's) keeps it until resumed, and every thread that needs it waits as long;
+///    the allocator's) keeps it until resumed, and every thread that needs it waits as long
+///    (the family's own operations hold a suspension off until they have left their locks);
 ///  - the body must not block the two signals, or Suspend() waits until it unblocks them;
 ///  - calls that are not restarted after a signal handler (sleeps, poll, select, epoll_wait,
 ///    and socket calls on a socket with a time-out) may fail with EINTR after a suspension;

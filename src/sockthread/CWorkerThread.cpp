@@ -46,6 +46,30 @@ bool IsUnclaimed(int signal) {
 
 void OnResumeSignal(int) {}
 
+// Keeps the calling thread from being suspended while it holds one of this file's locks, so
+// that a suspended body never leaves another thread waiting on them.
+class SuspensionDeferred {
+public:
+    SuspensionDeferred() {
+        if (g_signals.suspend == 0)
+            return;
+        sigset_t suspend;
+        sigemptyset(&suspend);
+        sigaddset(&suspend, g_signals.suspend);
+        m_active = pthread_sigmask(SIG_BLOCK, &suspend, &m_previous) == 0;
+    }
+    ~SuspensionDeferred() {
+        if (m_active)
+            pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+    }
+    SuspensionDeferred(const SuspensionDeferred&) = delete;
+    SuspensionDeferred& operator=(const SuspensionDeferred&) = delete;
+
+private:
+    sigset_t m_previous{};
+    bool m_active = false;
+};
+
 } // namespace
 
 void CWorkerThread::ClaimSignals() {
@@ -119,6 +143,7 @@ CWorkerThread* CWorkerThread::Create(CSockThread* target) {
     Registry& registry = TheRegistry();
     CWorkerThread* stale = nullptr;
     {
+        const SuspensionDeferred deferred;
         std::lock_guard lock(registry.mutex);
         auto [it, inserted] = registry.live.insert({target, worker});
         if (!inserted) {
@@ -136,6 +161,7 @@ CWorkerThread* CWorkerThread::Create(CSockThread* target) {
     pthread_attr_destroy(&attributes);
     if (created != 0) {
         {
+            const SuspensionDeferred deferred;
             std::lock_guard lock(registry.mutex);
             auto it = registry.live.find(target);
             if (it != registry.live.end() && it->second == worker)
@@ -149,6 +175,7 @@ CWorkerThread* CWorkerThread::Create(CSockThread* target) {
 
 CWorkerThread* CWorkerThread::TakeLive(const CSockThread* target) {
     Registry& registry = TheRegistry();
+    const SuspensionDeferred deferred;
     std::lock_guard lock(registry.mutex);
     auto it = registry.live.find(target);
     if (it == registry.live.end())
@@ -226,6 +253,7 @@ void* CWorkerThread::Main(void* self) {
 }
 
 int CWorkerThread::Resume() {
+    const SuspensionDeferred deferred;
     std::lock_guard lock(m_mutex);
     if (m_bodyDone || m_cancelled)
         return -1;
@@ -245,41 +273,44 @@ int CWorkerThread::Resume() {
 }
 
 int CWorkerThread::Suspend() {
-    std::unique_lock lock(m_mutex);
-    if (m_bodyDone || m_cancelled)
-        return -1;
-    const int previous = m_suspendCount.load();
-    if (previous >= kMaxSuspendCount)
-        return -1;
-    if (!m_started || previous > 0) {
-        m_suspendCount.store(previous + 1);
-        return previous;
-    }
-    if (g_signals.suspend == 0)
-        return -1;
-
-    m_suspendCount.store(1);
     sigval value{};
     value.sival_ptr = this;
-    if (OnWorker()) {
-        // The handler runs before pthread_sigqueue returns and holds this thread until resumed,
-        // so the lock must be free for whoever resumes it.
-        lock.unlock();
-        if (pthread_sigqueue(m_thread, g_signals.suspend, value) != 0) {
-            lock.lock();
-            if (m_suspendCount.load() > 0)
-                m_suspendCount.fetch_sub(1);
+    int previous = 0;
+    {
+        const SuspensionDeferred deferred;
+        std::lock_guard lock(m_mutex);
+        if (m_bodyDone || m_cancelled)
             return -1;
+        previous = m_suspendCount.load();
+        if (previous >= kMaxSuspendCount)
+            return -1;
+        if (!m_started || previous > 0) {
+            m_suspendCount.store(previous + 1);
+            return previous;
         }
-        return previous;
+        if (g_signals.suspend == 0)
+            return -1;
+        m_suspendCount.store(1);
+        if (!OnWorker()) {
+            if (pthread_sigqueue(m_thread, g_signals.suspend, value) != 0) {
+                m_suspendCount.store(0);
+                return -1;
+            }
+            // Holding the lock keeps the count above 0, so once parked the worker stays so.
+            while (!m_parked.load())
+                sem_wait(&m_parkedSem);
+            return previous;
+        }
     }
+    // The worker suspends itself: the handler runs before pthread_sigqueue returns and holds
+    // this thread until resumed, so the lock must be free for whoever resumes it.
     if (pthread_sigqueue(m_thread, g_signals.suspend, value) != 0) {
-        m_suspendCount.store(0);
+        const SuspensionDeferred deferred;
+        std::lock_guard lock(m_mutex);
+        if (m_suspendCount.load() > 0)
+            m_suspendCount.fetch_sub(1);
         return -1;
     }
-    // Holding the lock keeps the count above 0, so once parked the worker stays parked.
-    while (!m_parked.load())
-        sem_wait(&m_parkedSem);
     return previous;
 }
 
@@ -288,18 +319,22 @@ void CWorkerThread::Abandon(unsigned int socket) {
         m_targetGone.store(true);
         return;
     }
+    {
+        const SuspensionDeferred deferred;
+        std::lock_guard lock(m_mutex);
+        if (!m_started) {
+            m_cancelled = true;
+            m_changed.notify_all();
+            return;
+        }
+        if (!m_bodyDone) {
+            if (socket != kInvalidSocket)
+                ::shutdown(static_cast<int>(socket), SHUT_RDWR);
+            if (m_suspendCount.exchange(0) > 0 && g_signals.resume != 0)
+                pthread_kill(m_thread, g_signals.resume);
+        }
+    }
     std::unique_lock lock(m_mutex);
-    if (!m_started) {
-        m_cancelled = true;
-        m_changed.notify_all();
-        return;
-    }
-    if (!m_bodyDone) {
-        if (socket != kInvalidSocket)
-            ::shutdown(static_cast<int>(socket), SHUT_RDWR);
-        if (m_suspendCount.exchange(0) > 0 && g_signals.resume != 0)
-            pthread_kill(m_thread, g_signals.resume);
-    }
     m_changed.wait(lock, [this] { return m_finished; });
 }
 

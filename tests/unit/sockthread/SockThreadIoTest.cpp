@@ -171,12 +171,4 @@ TEST(SockThreadCloseSocket, SecondCloseFails) {
     EXPECT_EQ(thread.Recv(buffer, sizeof buffer), nullptr);
 }
 
-TEST(SockThreadCloseSocket, TellsThePeerTheConnectionEnded) {
-    LoopbackPair pair;
-    IdleThread thread(pair.ReleaseLocal());
-    ASSERT_EQ(thread.Send("bye\n", 4), 0);
-    ASSERT_EQ(thread.CloseSocket(), 0);
-    EXPECT_EQ(pair.PeerReadAll(), "bye\n");
-}
-
 } // namespace

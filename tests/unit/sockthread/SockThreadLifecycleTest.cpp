@@ -160,6 +160,41 @@ TEST(SockThreadLifecycle, PauseInsideABlockingReceiveKeepsTheLine) {
     EXPECT_STREQ(line, "abc\n");
 }
 
+TEST(SockThreadLifecycle, BodySuspendedInsideAnotherObjectsCallLeavesItUsable) {
+    // The body keeps resuming another object; whenever it is paused, that object must still
+    // answer at once rather than wait for a lock the paused body took.
+    LoopbackPair pair;
+    std::atomic<bool> inOther{false};
+    FunctionThread other(pair.ReleaseLocal(), [&](FunctionThread& self) {
+        inOther = true;
+        char line[8];
+        self.ReadLine(line, sizeof line);
+        return 0;
+    });
+    ASSERT_EQ(other.Start(), 1);
+    WaitUntil([&] { return inOther.load(); });
+    std::atomic<bool> stop{false};
+    std::atomic<long> calls{0};
+    FunctionThread caller(kInvalidSocket, [&](FunctionThread&) {
+        while (!stop.load()) {
+            other.Start();
+            calls.fetch_add(1);
+        }
+        return 0;
+    });
+    ASSERT_EQ(caller.Start(), 1);
+    for (int round = 0; round < 200; ++round) {
+        const long before = calls.load();
+        WaitUntil([&] { return calls.load() > before; });
+        ASSERT_EQ(caller.Pause(), 0);
+        ASSERT_EQ(other.Pause(), 0);
+        ASSERT_EQ(other.Start(), 1);
+        ASSERT_EQ(caller.Start(), 1);
+    }
+    stop = true;
+    WaitForBodyEnd(caller);
+}
+
 TEST(SockThreadLifecycle, ExitThreadReleasesTheThreadObjectButNotTheWorker) {
     LoopbackPair pair;
     char line[32] = "";
