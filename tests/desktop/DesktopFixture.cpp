@@ -19,7 +19,7 @@ QString CDesktopLan::SettingsFile(const std::string& computer) const {
 
 CDesktopStation& CDesktopLan::Add(const std::string& computer, const std::string& handleUtf8,
                                   const std::vector<std::string>& settings, bool start,
-                                  bool trayAvailable) {
+                                  std::optional<bool> trayAvailable) {
     auto t = std::make_unique<CDesktopStation>();
     t->computer = computer;
     const QString dir = m_root.filePath(QString::fromStdString(computer));
@@ -47,7 +47,8 @@ CDesktopStation& CDesktopLan::Add(const std::string& computer, const std::string
     env.stationId = [] { return std::string("010000000001"); };
     env.receiveThread = false;
     DesktopEnvironment desktop;
-    desktop.trayAvailable = [trayAvailable] { return trayAvailable; };
+    if (trayAvailable) // otherwise the window asks the platform
+        desktop.trayAvailable = [tray = *trayAvailable] { return tray; };
     desktop.shiftDown = [this] { return shiftDown; };
     desktop.showNoticeBoxes = false;
     t->window = std::make_unique<CChatWindow>(std::move(env), desktop);

@@ -7,6 +7,7 @@
 
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ public:
     /// "name=value" lines of its settings file. Started unless `start` is false.
     CDesktopStation& Add(const std::string& computer, const std::string& handleUtf8,
                          const std::vector<std::string>& settings = {}, bool start = true,
-                         bool trayAvailable = true);
+                         std::optional<bool> trayAvailable = true);
 
     /// Delivers every pending datagram and runs queued calls until nothing moves.
     void Pump();

@@ -21,6 +21,7 @@ cleanup() {
     rm -rf "$tmp"
 }
 trap cleanup EXIT
+trap "exit 1" INT TERM
 export HOME=$tmp XDG_RUNTIME_DIR=$tmp/run XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/data
 export QT_QPA_PLATFORM=offscreen
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"

@@ -20,6 +20,7 @@ cleanup() {
     wait 2>/dev/null
 }
 trap cleanup EXIT
+trap "exit 1" INT TERM
 Xvfb :$display -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 export DISPLAY=:$display

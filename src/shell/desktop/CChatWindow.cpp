@@ -376,7 +376,9 @@ void CChatWindow::AddTrayIcon() {
         m_tray->setContextMenu(m_trayMenu.get());
         connect(m_tray, &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) {
-                    if (reason == QSystemTrayIcon::Trigger)
+                    // Every left click toggles, the second of a double click included.
+                    if (reason == QSystemTrayIcon::Trigger ||
+                        reason == QSystemTrayIcon::DoubleClick)
                         OnCommand(kCmdToggle);
                 });
         m_tray->show();

@@ -27,14 +27,15 @@ int main(int argc, char** argv) {
     InitDesktopResources();
 
     CChatWindow window(SystemEnvironment(port));
+    // exit(), not quit(): quit() first asks every window to close, and ours only hides.
     CSignalWatcher signals_;
-    QObject::connect(&signals_, &CSignalWatcher::Received, &app, [] { QApplication::quit(); });
-    QObject::connect(&window, &CChatWindow::QuitRequested, &app, [] { QApplication::quit(); });
+    QObject::connect(&signals_, &CSignalWatcher::Received, &app, [] { QApplication::exit(0); });
+    QObject::connect(&window, &CChatWindow::QuitRequested, &app, [] { QApplication::exit(0); });
     // The end of the desktop session closes the program, whether or not the log-off goes on.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager&) {
                          window.Shutdown();
-                         QApplication::quit();
+                         QApplication::exit(0);
                      });
     CPowerEvents power;
     QObject::connect(&power, &CPowerEvents::Suspending, &window, &CChatWindow::OnSuspend);
