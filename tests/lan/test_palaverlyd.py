@@ -1,0 +1,191 @@
+#!/usr/bin/python3
+"""Headless stations end to end on a virtual LAN.
+
+Four palaverlyd stations share port 8041 on hosts plh1..plh4, a fifth runs on 8042 on plh5.
+Each step waits for the lines that prove the previous one happened; timeouts only bound a
+failing run.
+"""
+
+import argparse
+import os
+import re
+import signal
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import netlan  # noqa: E402
+
+STATION = None
+STEP = 15
+HANDLES = {1: "太郎", 2: "Hanako", 3: "ｼﾞﾛｰ", 4: "Dora", 5: "Eiko"}
+
+
+def log_file_name():
+    t = time.localtime()
+    return "CHAT%2d%02d%02d.LOG" % (t.tm_year - 1900, t.tm_mon, t.tm_mday)
+
+
+class HeadlessStations(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.lan = netlan.VirtualLan(hosts=5)
+        cls.lan.start()
+        cls.stations = {}
+        for i in range(1, 6):
+            host = cls.lan.host(i)
+            settings = [f"HandleName={HANDLES[i]}", "Flg LogOutput=1"]
+            if i == 2:
+                settings += ["Flg ChatServer=1", "Info Msg99=お知らせです"]
+            conf = os.path.join(host.env["XDG_CONFIG_HOME"], "Quillmark", "palaverly.conf")
+            os.makedirs(os.path.dirname(conf), exist_ok=True)
+            with open(conf, "w", encoding="utf-8") as f:
+                f.write("\n".join(settings) + "\n")
+            station = host.spawn([STATION, "42" if i == 5 else "41"])
+            station.wait_for_line("^READY$", timeout=STEP)
+            cls.stations[i] = station
+        # The last roll call reaches everyone: each of plh1..plh4 lists four members.
+        for i in range(1, 5):
+            cls.wait_members(cls.stations[i], 4)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.lan.close()
+        leftovers = cls.lan.leftovers()
+        if leftovers:
+            raise AssertionError(f"left behind: {leftovers}")
+
+    @staticmethod
+    def wait_members(station, count):
+        if f"MEMBERS\t{count}" in station.lines[-50:]:
+            return
+        station.wait_for_line(f"^MEMBERS\t{count}$", timeout=STEP)
+
+    def command(self, i, text):
+        self.stations[i].send_line(text)
+
+    def roster(self, i):
+        station = self.stations[i]
+        start = len(station.lines)
+        station.send_line("roster")
+        station.wait_for_line("^END$", timeout=STEP)
+        rows = [l.split("\t")[1:] for l in station.lines[start:] if l.startswith("MEMBER\t")]
+        return rows
+
+    def new_lines(self, i, start, prefix):
+        return [l for l in self.stations[i].lines[start:] if l.startswith(prefix)]
+
+    def test_1_roll_call_fills_every_roster(self):
+        for i in range(1, 5):
+            rows = self.roster(i)
+            self.assertEqual(sorted(r[2] for r in rows), ["plh1", "plh2", "plh3", "plh4"])
+            by_name = {r[2]: r for r in rows}
+            self.assertEqual(by_name["plh1"][0], "太郎")
+            self.assertEqual(by_name["plh3"][0], "ｼﾞﾛｰ")
+            self.assertEqual(by_name["plh2"][3], " 10.213. 77. 12")
+            self.assertEqual(by_name["plh2"][4], "060R-003")
+            self.assertEqual(by_name["plh2"][6], "Not support")
+
+    def test_2_sendm_reaches_marked_stations_only(self):
+        marks = {i: len(self.stations[i].lines) for i in range(1, 6)}
+        self.command(1, "unmark-all")
+        self.command(1, "mark plh2")
+        self.command(1, "mark plh3")
+        self.command(1, "send 会議は３時から")
+        sender = self.stations[1]
+        for _ in range(2):
+            sender.wait_for_line("^LOG\t", timeout=STEP)
+        for i in (2, 3):
+            self.stations[i].wait_for_line("^LOG\t", timeout=STEP)
+        own = self.new_lines(1, marks[1], "LOG\t")
+        self.assertEqual([l.split("\t")[1] for l in own], ["Hanako", "ｼﾞﾛｰ"])
+        for line in own:
+            _, receiver, who, at, kind, content = line.split("\t")
+            self.assertEqual((who, kind, content), ("太郎", "同報", "会議は３時から"))
+            self.assertRegex(at, r"^[ 12]\d:\d\d$")
+        for i in (2, 3):
+            got = self.new_lines(i, marks[i], "LOG\t")
+            self.assertEqual(len(got), 1)
+            self.assertEqual(got[0].split("\t")[1], HANDLES[i])
+        # The bystander sees nothing: the line after its `log` command is END at once.
+        start = len(self.stations[4].lines)
+        self.command(4, "log")
+        self.stations[4].wait_for_line("^END$", timeout=STEP)
+        self.assertEqual(self.new_lines(4, start, "ROW\t"), [])
+        # The daily log files hold the same rows, Shift-JIS with CR LF.
+        expected = "会議は３時から".encode("cp932")
+        for i, count in ((1, 2), (2, 1), (3, 1), (4, 0)):
+            path = os.path.join(self.lan.host(i).env["XDG_DATA_HOME"], "palaverly",
+                                log_file_name())
+            data = b""
+            if os.path.exists(path):
+                with open(path, "rb") as f:
+                    data = f.read()
+            lines = [l for l in data.split(b"\r\n") if expected in l]
+            self.assertEqual(len(lines), count, f"plh{i}: {data!r}")
+            for l in lines:
+                self.assertRegex(l, rb"^[ 12]\d:\d\d'\d\d\t.*\t\x91\xbe\x98Y\t\x93\xaf\x95\xf1\t")
+            if count:
+                self.assertEqual(os.stat(path).st_mode & 0o777, 0o600)
+
+    def test_3_silent_beep_sounds_at_both_ends_and_logs_nothing(self):
+        marks = {i: len(self.stations[i].lines) for i in (1, 2)}
+        self.command(1, "unmark-all")
+        self.command(1, "mark plh2")
+        self.command(1, "beep-silent")
+        self.stations[1].wait_for_line("^BEEP$", timeout=STEP)
+        self.stations[2].wait_for_line("^BEEP$", timeout=STEP)
+        # A roster query afterwards proves the stations have gone past the alert.
+        self.roster(1)
+        self.roster(2)
+        for i in (1, 2):
+            self.assertEqual(self.new_lines(i, marks[i], "LOG\t"), [])
+
+    def test_4_bulletin_reaches_the_tickers(self):
+        for i in (1, 3, 4):
+            station = self.stations[i]
+            if not any("■Hanako放送：お知らせです" in l for l in station.lines if l.startswith("TICKER")):
+                self.command(i, "fetch")
+                station.wait_for_line("^TICKER\t.*■Hanako放送：お知らせです", timeout=STEP)
+
+    def test_5_other_port_hears_nothing(self):
+        rows = self.roster(5)
+        self.assertEqual([r[2] for r in rows], ["plh5"])
+        self.assertFalse([l for l in self.stations[5].lines if l.startswith("LOG\t")])
+
+    def test_6_second_station_for_the_same_user_exits_255(self):
+        started = time.monotonic()
+        result = self.lan.host(1).run([STATION, "41"], timeout=STEP, input="")
+        self.assertEqual(result.returncode, 255)
+        self.assertLess(time.monotonic() - started, STEP)
+        self.assertEqual(result.stdout, "")
+
+    def test_7_sigterm_signs_off(self):
+        start = len(self.stations[1].lines)
+        leaving = self.stations[4]
+        leaving.send_signal(signal.SIGTERM)
+        self.assertEqual(leaving.wait(STEP), 0)
+        self.wait_members(self.stations[1], 3)
+        self.assertNotIn("plh4", [r[2] for r in self.roster(1)])
+        self.assertTrue(self.new_lines(1, start, "MEMBERS\t3"))
+        conf = os.path.join(self.lan.host(4).env["XDG_CONFIG_HOME"], "Quillmark", "palaverly.conf")
+        with open(conf, encoding="utf-8") as f:
+            text = f.read()
+        self.assertIn("HandleName=Dora", text)
+        self.assertIn("Status=普通", text)
+
+
+def main():
+    global STATION
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--station", required=True)
+    args, rest = parser.parse_known_args()
+    STATION = os.path.abspath(args.station)
+    netlan.skip_unless_root("the headless-station LAN test")
+    netlan.arm_deadline(170)
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
