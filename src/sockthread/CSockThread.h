@@ -33,13 +33,14 @@ inline constexpr unsigned int kInvalidSocket = static_cast<unsigned int>(-1);
 ///    and socket calls on a socket with a time-out) may fail with EINTR after a suspension;
 ///    Send, Recv and Connect of this family retry on their own.
 ///
-/// Destruction while the body runs. The destructor (and StopBody(), which derived classes
-/// whose members the body uses call first in their own destructors) shuts the socket down,
-/// which wakes a body blocked on it, lifts any suspension, and waits until the body has
-/// returned; only then is the socket closed. A body that never touches the socket must be ended
-/// by its owner first, or the destructor waits for it. A worker that was never started ends
-/// without running the body. An object destroyed by its own body (`delete this`) does not wait,
-/// and its result is then not stored.
+/// Destruction while the body runs. The destructor shuts the socket down, which wakes a body
+/// blocked on it, lifts any suspension, and waits until the body has returned; only then is the
+/// socket closed. It does so after ExitThread() too. A class that supplies the body calls
+/// StopBody(), which does the same, first in its own destructor, so that the body finishes on
+/// a whole object. A body that never touches the socket must be ended by its owner first, or
+/// the destructor waits for it. A worker that was never started ends without running the body.
+/// An object destroyed by its own body (`delete this`) does not wait, and its result is then
+/// not stored.
 ///
 /// Copies share the worker thread and the connection: a copy holds a duplicate descriptor of
 /// the same socket, so closing either ends the connection for both but never closes a
@@ -75,8 +76,8 @@ public:
     int Pause();
     /// The body's result; 0 until the body has returned.
     int LastStatus();
-    /// Releases the thread object; the worker is not ended (a running body carries on).
-    /// Returns 0.
+    /// Releases the thread object; the worker is not ended (a running body carries on), but
+    /// this object can no longer start or pause it. Returns 0.
     int ExitThread();
     /// Closes the socket and sets the field to kInvalidSocket. Returns 0, or -1 when closing
     /// failed (a second call finds no socket). A body blocked on the socket wakes up.
@@ -100,8 +101,8 @@ public:
     char* Recv(char* buffer, int size);
 
 protected:
-    /// Wakes and waits for a body still running on this object (see the class comment).
-    /// Derived classes whose members the body uses call it first in their destructors.
+    /// Wakes and waits for a body still running on this object (see the class comment); a
+    /// class that supplies the body calls it first in its destructor.
     void StopBody();
 
     /// The socket field as it is now; the body and the owner may race on CloseSocket().
