@@ -62,6 +62,10 @@ CBroadcastPort::CBroadcastPort(std::uint16_t port, ErrorSink errors, std::uint32
         report("bind error");
         return;
     }
+    // A burst from many stations waits in the kernel while the UI thread dispatches; the
+    // default buffer holds only a few hundred datagrams. The kernel caps it at rmem_max.
+    const int receiveBuffer = 2 * 1024 * 1024;
+    setsockopt(m_receiveSocket, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
 
     m_sendSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (m_sendSocket < 0) {

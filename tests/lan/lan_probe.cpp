@@ -8,6 +8,9 @@
 //   lan_probe send N TEXT [WORD]        one Datagram (sender = host name) to 8000+N
 //   lan_probe wire PORT SECONDS COUNT   plain socket on the UDP port PORT: raw length and hex
 //   lan_probe rawsend PORT LENGTH       LENGTH zero bytes broadcast to UDP port PORT
+//   lan_probe flood N COUNT RECEIVER    COUNT SEND datagrams to RECEIVER as fast as possible
+//   lan_probe count N SECONDS           the floor of a receive loop: receive, unscramble and
+//                                       count until one second passes without a datagram
 //
 // Output lines: "SINK caption: text", "BINDERROR", "READY port", "SENT", "SENDERROR name",
 // "DATAGRAM word sender text", "WIRE length hex", "ERROR name", "TIMEOUT", "DONE count".
@@ -307,6 +310,60 @@ int RawSend(int portNumber, int length) {
     return sent >= 0 ? 0 : 1;
 }
 
+int Flood(const char* n, long count, const std::string& receiver) {
+    if (!InVirtualHost())
+        return 1;
+    CBroadcastPort port(ChatPort(n), PrintingSink());
+    const std::string sender = HostName();
+    const auto start = std::chrono::steady_clock::now();
+    long failed = 0;
+    for (long i = 0; i < count; ++i) {
+        Datagram d = BuildDatagram(static_cast<int>(i % 99999999), SystemLocalTime(), "SEND",
+                                   MakeSendPayload(sender, receiver, "flood " + std::to_string(i)));
+        Scramble(d);
+        if (port.Send(d.bytes.data(), static_cast<short>(kDatagramSize)) != 0)
+            ++failed;
+    }
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    Print("FLOODED " + std::to_string(count - failed) + " " + std::to_string(took.count()));
+    return 0;
+}
+
+int Count(const char* n, int seconds) {
+    CBroadcastPort port(ChatPort(n), PrintingSink());
+    using Clock = std::chrono::steady_clock;
+    std::atomic<long> received{0};
+    std::atomic<Clock::rep> first{0}, last{0};
+    std::atomic<bool> stop{false};
+    std::thread watchdog([&] {
+        const auto deadline = Clock::now() + std::chrono::seconds(seconds);
+        while (!stop && Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (received > 0 &&
+                Clock::now().time_since_epoch().count() - last >
+                    std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)).count())
+                break;
+        }
+        port.Interrupt();
+    });
+    Print("READY " + std::to_string(port.Port()));
+    Datagram d;
+    while (port.Receive(d.bytes.data(), static_cast<short>(kDatagramSize)) == 0) {
+        Scramble(d);
+        if (RecognizeCommand(d) != Command::Send)
+            continue;
+        const auto now = Clock::now().time_since_epoch().count();
+        if (received++ == 0)
+            first = now;
+        last = now;
+    }
+    stop = true;
+    watchdog.join();
+    const double span = std::chrono::duration<double>(Clock::duration(last - first)).count();
+    Print("COUNTED " + std::to_string(received.load()) + " " + std::to_string(span));
+    return 0;
+}
+
 int Usage() {
     std::fputs("usage: lan_probe listen N SECONDS [COUNT] | send N TEXT [WORD] |"
                " wire PORT SECONDS COUNT | rawsend PORT LENGTH\n",
@@ -327,6 +384,10 @@ int main(int argc, char** argv) {
         return SendOnce(argv[2], argv[3], args.size() == 4 ? args[3] : "SEND");
     if (mode == "wire" && args.size() == 4)
         return Wire(std::atoi(argv[2]), std::atoi(argv[3]), std::atol(argv[4]));
+    if (mode == "flood" && args.size() == 4)
+        return Flood(argv[2], std::atol(argv[3]), argv[4]);
+    if (mode == "count" && args.size() == 3)
+        return Count(argv[2], std::atoi(argv[3]));
     if (mode == "rawsend" && args.size() == 3)
         return RawSend(std::atoi(argv[2]), std::atoi(argv[3]));
     return Usage();
