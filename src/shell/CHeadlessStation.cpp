@@ -211,10 +211,9 @@ int CHeadlessStation::Run() {
 
     m_station->Initialize();
 
-    bool inputOpen = true;
     while (!m_finished) {
         pollfd fds[3] = {{m_wakeFd, POLLIN, 0}, {signalFd, POLLIN, 0}, {m_in, POLLIN, 0}};
-        int r = ::poll(fds, inputOpen ? 3 : 2, -1);
+        int r = ::poll(fds, 3, -1);
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0)
@@ -223,7 +222,7 @@ int CHeadlessStation::Run() {
             RunPending();
         if (fds[1].revents)
             break;
-        if (inputOpen && fds[2].revents) {
+        if (fds[2].revents) {
             char buffer[4096];
             ssize_t n = ::read(m_in, buffer, sizeof buffer);
             if (n < 0 && errno == EINTR)
