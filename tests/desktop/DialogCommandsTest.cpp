@@ -1,0 +1,262 @@
+// The dialog commands: one dialog per command however often it is asked for, the others still
+// open meanwhile; what follows a save; the information dialog's texts; the about box.
+
+#include "CDialogCommands.h"
+#include "DesktopFixture.h"
+#include "DesktopResources.h"
+#include "DialogTestSupport.h"
+#include "protocol/Datagram.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+
+using namespace palaverly;
+using namespace palaverly::test;
+
+namespace {
+
+using Kind = CDialogCommands::Kind;
+
+struct CCommandsFixture {
+    CDesktopLan lan;
+    CDesktopStation& station;
+    int optionsSaved = 0;
+    std::vector<std::pair<QString, QString>> notices;
+    std::unique_ptr<CDialogCommands> commands;
+
+    CCommandsFixture() : station(lan.Add("PCA", "Alice")) {
+        CDialogCommands::Hooks hooks;
+        hooks.optionsSaved = [this] { ++optionsSaved; };
+        hooks.infoSaved = [this] { Window().Station().PostFetchBulletin(); };
+        hooks.notice = [this](QWidget*, const QString& caption, const QString& text) {
+            notices.emplace_back(caption, text);
+        };
+        commands = std::make_unique<CDialogCommands>(Window().Station(), CDialogUnits::DialogFont(),
+                                                     hooks);
+        lan.Pump();
+        lan.TakeSent();
+    }
+    CChatWindow& Window() { return *station.window; }
+    void Open(Kind kind) {
+        switch (kind) {
+        case Kind::Options:
+            commands->OpenOptions();
+            break;
+        case Kind::Phrases:
+            commands->OpenPhrases();
+            break;
+        case Kind::Info:
+            commands->OpenInfo();
+            break;
+        case Kind::About:
+            commands->OpenAbout();
+            break;
+        }
+    }
+    QStringList SentWords() {
+        QStringList words;
+        for (const auto& d : lan.TakeSent())
+            words << QString::fromStdString(CDesktopLan::Word(d));
+        return words;
+    }
+};
+
+int VisibleDialogs() {
+    int count = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<QDialog*>(w) && w->isVisible())
+            ++count;
+    return count;
+}
+
+void Click(QDialog* dialog, int id) {
+    QTest::mouseClick(static_cast<CTemplateDialog*>(dialog)->ControlAs<QPushButton>(id),
+                      Qt::LeftButton);
+}
+
+} // namespace
+
+class DialogCommandsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { InitDesktopResources(); }
+
+    void secondRequestOpensNoSecondDialog_data();
+    void secondRequestOpensNoSecondDialog();
+    void allFourOpenAtOnceWithoutBlocking();
+    void afterSave_data();
+    void afterSave();
+    void infoFirstStartAndTheBuiltInText();
+    void infoRefusesWhatWouldNotComeBack();
+    void aboutBoxText();
+};
+
+void DialogCommandsTest::secondRequestOpensNoSecondDialog_data() {
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("options") << Kind::Options << "ｵﾌﾟｼｮﾝ設定";
+    QTest::newRow("phrases") << Kind::Phrases << "定型ﾌｫｰﾑ設定";
+    QTest::newRow("info") << Kind::Info << "ｲﾝﾌｫﾒｰｼｮﾝ設定";
+    QTest::newRow("about") << Kind::About << "About Palaverly";
+}
+
+void DialogCommandsTest::secondRequestOpensNoSecondDialog() {
+    QFETCH(Kind, kind);
+    QFETCH(QString, title);
+    CCommandsFixture f;
+    QSignalSpy opened(f.commands.get(), &CDialogCommands::Opened);
+    f.Open(kind);
+    QPointer<QDialog> first = f.commands->OpenDialog(kind);
+    QVERIFY(first);
+    QCOMPARE(first->windowTitle(), title);
+    first->hide(); // behind or hidden: the second request brings it back
+    f.Open(kind);
+    QCOMPARE(f.commands->OpenDialog(kind), first.data());
+    QVERIFY(first->isVisible());
+    QCOMPARE(opened.count(), 1);
+    QCOMPARE(VisibleDialogs(), 1);
+    // Once it is closed, the command opens a new one; the old one is gone.
+    first->reject();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!first);
+    QVERIFY(!f.commands->OpenDialog(kind));
+    f.Open(kind);
+    QVERIFY(f.commands->OpenDialog(kind));
+    QCOMPARE(opened.count(), 2);
+}
+
+void DialogCommandsTest::allFourOpenAtOnceWithoutBlocking() {
+    CCommandsFixture f;
+    // The chat window stays hidden; the dialogs open all the same.
+    QVERIFY(!f.Window().isVisible());
+    for (Kind kind : {Kind::About, Kind::Options, Kind::Phrases, Kind::Info})
+        f.Open(kind);
+    QCOMPARE(VisibleDialogs(), 4);
+    QVERIFY(!f.Window().isVisible());
+    // Nothing is modal: the tray menu and the chat window still take their commands.
+    QVERIFY(!QApplication::activeModalWidget());
+    f.Window().OnCommand(CChatWindow::kCmdToggle);
+    QVERIFY(f.Window().isVisible());
+    // Closing the commands closes what is open.
+    f.commands.reset();
+    QCOMPARE(VisibleDialogs(), 0);
+}
+
+void DialogCommandsTest::afterSave_data() {
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<int>("timerRestarts");
+    QTest::addColumn<QStringList>("sent");
+    QTest::newRow("options saved: timers restart") << Kind::Options << true << 1 << QStringList{};
+    QTest::newRow("options cancelled") << Kind::Options << false << 0 << QStringList{};
+    QTest::newRow("info saved: GETM") << Kind::Info << true << 0 << QStringList{"GETM"};
+    QTest::newRow("info cancelled: nothing") << Kind::Info << false << 0 << QStringList{};
+    QTest::newRow("phrases saved: nothing else") << Kind::Phrases << true << 0 << QStringList{};
+}
+
+void DialogCommandsTest::afterSave() {
+    QFETCH(Kind, kind);
+    QFETCH(bool, save);
+    QFETCH(int, timerRestarts);
+    QFETCH(QStringList, sent);
+    CCommandsFixture f;
+    f.Open(kind);
+    QDialog* dialog = f.commands->OpenDialog(kind);
+    if (save)
+        Click(dialog, 1);
+    else
+        dialog->close();
+    f.lan.Pump();
+    QCOMPARE(f.optionsSaved, timerRestarts);
+    QCOMPARE(f.SentWords(), sent);
+    QVERIFY(!f.commands->OpenDialog(kind));
+}
+
+void DialogCommandsTest::infoFirstStartAndTheBuiltInText() {
+    CCommandsFixture f;
+    const QString builtIn =
+        QString::fromStdString(cp932::ToUtf8(CInfoValues::DefaultLocalMessage()));
+    f.commands->OpenInfo();
+    auto* dialog = static_cast<CInfoDlg*>(f.commands->OpenDialog(Kind::Info));
+    auto* local = dialog->ControlAs<QLineEdit>(CInfoDlg::kLocalMessage);
+    auto* bulletin = dialog->ControlAs<QLineEdit>(CInfoDlg::kBulletinMessage);
+    QCOMPARE(local->text(), builtIn);
+    QCOMPARE(bulletin->text(), QString());
+    bulletin->setText(QStringLiteral("本日は定時退社日です"));
+    Click(dialog, CInfoDlg::kSave);
+    f.lan.Pump();
+    QCOMPARE(f.SentWords(), QStringList{"GETM"});
+    // The built-in text goes to the file whole and comes back as itself, from the program.
+    const CSettingsStore& store = f.Window().Station().Settings();
+    QVERIFY(!store.ReadText("Info Msg01", 128));
+    QCOMPARE(store.ReadText("Info Msg01", 1024), CInfoValues::DefaultLocalMessage());
+    CInfoValues restarted;
+    restarted.LoadSettings(store);
+    QCOMPARE(restarted.m_localMessage, CInfoValues::DefaultLocalMessage());
+    QCOMPARE(QString::fromStdString(cp932::ToUtf8(restarted.m_bulletinMessage)),
+             QStringLiteral("本日は定時退社日です"));
+    QVERIFY(f.notices.empty());
+}
+
+void DialogCommandsTest::infoRefusesWhatWouldNotComeBack() {
+    CCommandsFixture f;
+    f.commands->OpenInfo();
+    auto* dialog = static_cast<CInfoDlg*>(f.commands->OpenDialog(Kind::Info));
+    auto* local = dialog->ControlAs<QLineEdit>(CInfoDlg::kLocalMessage);
+    const QString builtIn = local->text();
+    local->setFocus();
+    local->end(false);
+    // The over-long built-in text may shrink, but nothing can be added to it.
+    Type(local, QStringLiteral("追"));
+    QCOMPARE(local->text(), builtIn);
+    QTest::keyClick(local, Qt::Key_Backspace);
+    QCOMPARE(local->text(), builtIn.chopped(1));
+    // Still too long to come back: the save is refused and the dialog stays.
+    Click(dialog, CInfoDlg::kSave);
+    QCOMPARE(f.notices.size(), std::size_t{1});
+    QCOMPARE(f.notices[0].first, QStringLiteral("ｲﾝﾌｫﾒｰｼｮﾝ設定"));
+    QVERIFY(dialog->isVisible());
+    QVERIFY(!f.Window().Station().Settings().ReadText("Info Msg01", 1024));
+    f.lan.Pump();
+    QVERIFY(f.SentWords().isEmpty());
+    // Shortened to what fits, it saves and comes back as typed.
+    local->setText(builtIn.left(60)); // 60 double-byte characters
+    Type(local, QStringLiteral("ab!"));
+    QCOMPARE(Cp932Bytes(local->text()), 123);
+    Click(dialog, CInfoDlg::kSave);
+    QVERIFY(!f.commands->OpenDialog(Kind::Info));
+    CInfoValues restarted;
+    restarted.LoadSettings(f.Window().Station().Settings());
+    QCOMPARE(QString::fromStdString(cp932::ToUtf8(restarted.m_localMessage)),
+             builtIn.left(60) + "ab!");
+}
+
+void DialogCommandsTest::aboutBoxText() {
+    const QString text = CAboutDlg::BoxText(kVersionString);
+    QVERIFY(text.startsWith(QStringLiteral("Version：060R-003\r\n")));
+    QVERIFY(text.endsWith(QStringLiteral("\r\n")));
+    QCOMPARE(text.count('\n'), text.count(QStringLiteral("\r\n")));
+    const QStringList lines = text.split(QStringLiteral("\r\n"));
+    QVERIFY(lines.size() > 4);
+    QVERIFY(!lines[1].isEmpty() && lines[1].trimmed().isEmpty()); // a line of spaces
+    CCommandsFixture f;
+    f.commands->OpenAbout();
+    auto* about = static_cast<CAboutDlg*>(f.commands->OpenDialog(Kind::About));
+    QCOMPARE(about->TextEdit()->document()->firstBlock().text(),
+             QStringLiteral("Version：060R-003"));
+    QCOMPARE(about->TextEdit()->document()->blockCount(), lines.size());
+    QVERIFY(about->TextEdit()->isReadOnly());
+    auto* ok = about->ControlAs<QPushButton>(CAboutDlg::kOk);
+    QCOMPARE(ok->text(), QStringLiteral("了解(&O)"));
+    QVERIFY(ok->isDefault());
+    QTest::keyClick(about, Qt::Key_Return);
+    QVERIFY(!f.commands->OpenDialog(Kind::About));
+}
+
+QTEST_MAIN(DialogCommandsTest)
+#include "DialogCommandsTest.moc"
