@@ -20,7 +20,7 @@ CPhraseDlg::CPhraseDlg(CPhraseValues& phrases, CSettingsStore& store, const CDia
     for (int n = 1; n <= CPhraseValues::kCount; ++n) {
         const int y = 5 + 20 * (n - 1);
         AddEdit(kEditIds[static_cast<std::size_t>(n - 1)], 25, y, 170, 12);
-        AddLabel(-1, kLabels[n - 1], 7, y + 2, 15, 10);
+        AddLabel(-1, kLabels[n - 1], 7, y + 2, 15, 10, Grow::Left);
     }
     QPushButton* save = AddButton(kSave, QStringLiteral("保存"), 205, 7, 50, 15);
     save->setDefault(true);

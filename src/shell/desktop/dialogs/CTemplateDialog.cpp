@@ -51,21 +51,50 @@ QPushButton* CTemplateDialog::AddButton(int id, const QString& caption, int x, i
 QCheckBox* CTemplateDialog::AddCheck(int id, const QString& caption, int x, int y, int w, int h) {
     auto* check = new QCheckBox(caption, this);
     Place(id, check, x, y, w, h);
+    FitCaption(check, QSize(check->sizeHint().width(), check->fontMetrics().height()), Grow::Right);
     return check;
 }
 
-QLabel* CTemplateDialog::AddLabel(int id, const QString& caption, int x, int y, int w, int h) {
+QLabel* CTemplateDialog::AddLabel(int id, const QString& caption, int x, int y, int w, int h,
+                                  Grow grow) {
     auto* label = new QLabel(caption, this);
     label->setTextFormat(Qt::PlainText);
-    // A static text wraps at its right edge, as the templates' labels do.
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Place(id, label, x, y, w, h);
+    const QFontMetrics metrics = label->fontMetrics();
+    // Only a label the template made two lines high wraps; the others keep one line.
+    const bool wraps = h >= 15;
+    label->setWordWrap(wraps);
+    label->setAlignment((grow == Grow::Left ? Qt::AlignRight : Qt::AlignLeft) |
+                        (wraps ? Qt::AlignTop : Qt::AlignVCenter));
+    const QRect lines = metrics.boundingRect(QRect(0, 0, wraps ? label->width() : 100000, 100000),
+                                             Qt::TextWordWrap, caption);
+    FitCaption(label, QSize(lines.width() + 1, lines.height()), grow);
     return label;
+}
+
+void CTemplateDialog::FitCaption(QWidget* widget, QSize need, Grow grow) {
+    QRect r = widget->geometry();
+    if (need.height() > r.height()) {
+        // Centred on the template's row, so that the text stays where the row is.
+        r.setTop(std::max(0, r.center().y() + 1 - (need.height() + 1) / 2));
+        r.setHeight(need.height());
+    }
+    if (need.width() > r.width()) {
+        if (grow == Grow::Left)
+            r.setLeft(std::max(0, r.right() + 1 - need.width()));
+        else
+            r.setWidth(need.width());
+    }
+    widget->setGeometry(r);
 }
 
 QGroupBox* CTemplateDialog::AddGroup(const QString& caption, int x, int y, int w, int h) {
     auto* group = new QGroupBox(caption, this);
+    // The frame runs through the middle of the caption, as the template was drawn: a frame
+    // under the caption would cross the first row of controls.
+    group->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 5px; padding: 0 2px; }"));
     Place(-1, group, x, y, w, h);
     // A group box only frames: it lies under the controls and takes no clicks or focus.
     group->lower();

@@ -36,12 +36,19 @@ protected:
 
     QPushButton* AddButton(int id, const QString& caption, int x, int y, int w, int h);
     QCheckBox* AddCheck(int id, const QString& caption, int x, int y, int w, int h);
-    QLabel* AddLabel(int id, const QString& caption, int x, int y, int w, int h);
+    /// Which way a label grows when its caption is wider than the template made it.
+    enum class Grow { Right, Left };
+    QLabel* AddLabel(int id, const QString& caption, int x, int y, int w, int h,
+                     Grow grow = Grow::Right);
     QGroupBox* AddGroup(const QString& caption, int x, int y, int w, int h);
     QLineEdit* AddEdit(int id, int x, int y, int w, int h);
     QSlider* AddSlider(int id, int x, int y, int w, int h);
     void Place(int id, QWidget* widget, int x, int y, int w, int h);
     void Notice(const QString& text);
+    /// Grows a caption's control to what its text needs in this font, around the template
+    /// rectangle: the templates were drawn for a Gothic whose lines and full-width digits are
+    /// narrower than those of the fonts found here.
+    void FitCaption(QWidget* widget, QSize need, Grow grow);
 
     /// Button 1 and Enter.
     virtual void OnOk() = 0;

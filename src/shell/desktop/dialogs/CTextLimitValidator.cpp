@@ -40,6 +40,7 @@ void CTextLimitValidator::SetText(QLineEdit* edit, const QString& text) {
     if (auto* validator = qobject_cast<const CTextLimitValidator*>(edit->validator()))
         validator->m_ceiling = std::max(validator->ByteLimit(), Cp932Length(text));
     edit->setText(text);
+    edit->setCursorPosition(0); // a long path shows its beginning
 }
 
 bool CTextLimitValidator::Fits(const QLineEdit* edit) {
