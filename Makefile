@@ -23,7 +23,7 @@ test: deps
 	@cmake --build --preset asan -j $(JOBS)
 	@ctest --preset asan -j $(JOBS)
 	@cmake --preset fuzz >/dev/null
-	@cmake --build --preset fuzz -j $(JOBS)
+	@cmake --build --preset fuzz -j $(JOBS) --target fuzzers
 	@bash scripts/fuzz.sh $${FUZZ_SECONDS:-60}
 	@cmake --preset default >/dev/null
 	@cmake --build --preset default -j $(JOBS)
@@ -34,7 +34,7 @@ bench: build
 
 fuzz: deps
 	@cmake --preset fuzz >/dev/null
-	@cmake --build --preset fuzz -j $(JOBS)
+	@cmake --build --preset fuzz -j $(JOBS) --target fuzzers
 	@bash scripts/fuzz.sh $${FUZZ_SECONDS:-60}
 
 install: build

@@ -226,13 +226,19 @@ void CChatDlg::PostFetchBulletin() {
     });
 }
 
-bool CChatDlg::CommitHandleAndStatus(std::string_view handleUtf8, std::string_view statusUtf8) {
+bool CChatDlg::TakeHandleAndStatus(std::string_view handleUtf8, std::string_view statusUtf8) {
     auto handle = FromUser(handleUtf8, kHandleLimit);
     auto status = FromUser(statusUtf8, kStatusLimit);
     if (!handle || !status)
         return false;
     m_handle = *handle;
     m_status = *status;
+    return true;
+}
+
+bool CChatDlg::CommitHandleAndStatus(std::string_view handleUtf8, std::string_view statusUtf8) {
+    if (!TakeHandleAndStatus(handleUtf8, statusUtf8))
+        return false;
     SendDatagram("MEMB", nullptr);
     return true;
 }

@@ -75,6 +75,9 @@ public:
     void FetchBulletin(); // UM_FETCH_BULLETIN
     void PostRefreshRoster();
     void PostFetchBulletin();
+    /// Takes the texts of the handle and status edits (cut to their fields). False, and
+    /// nothing taken, when either holds a character CP932 cannot represent.
+    bool TakeHandleAndStatus(std::string_view handleUtf8, std::string_view statusUtf8);
     /// The handle or status edit lost the focus: take both texts, then roll call.
     bool CommitHandleAndStatus(std::string_view handleUtf8, std::string_view statusUtf8);
     void SignOff();

@@ -1,5 +1,6 @@
 #include "CChatWindow.h"
 
+#include "CDialogCommands.h"
 #include "CInputEdit.h"
 #include "CMarkListCtrl.h"
 #include "settings/CWindowPos.h"
@@ -71,6 +72,16 @@ CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop,
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     CreateControls();
     CreateTrayMenu();
+    // After a save the ticker and bulletin timers take the new periods, and new information
+    // texts make the station ask for bulletins again.
+    CDialogCommands::Hooks hooks;
+    hooks.optionsSaved = [this] { StartTimers(); };
+    hooks.infoSaved = [this] { m_station->PostFetchBulletin(); };
+    m_dialogs = std::make_unique<CDialogCommands>(*m_station, m_dialogFont, std::move(hooks));
+    connect(this, &CChatWindow::OptionsRequested, m_dialogs.get(), &CDialogCommands::OpenOptions);
+    connect(this, &CChatWindow::PhrasesRequested, m_dialogs.get(), &CDialogCommands::OpenPhrases);
+    connect(this, &CChatWindow::InfoRequested, m_dialogs.get(), &CDialogCommands::OpenInfo);
+    connect(this, &CChatWindow::AboutRequested, m_dialogs.get(), &CDialogCommands::OpenAbout);
     const QRect size = FromDialogUnits(0, 0, 378, 354);
     resize(std::max(size.width(), kMinimumWidth), std::max(size.height(), kMinimumHeight));
 
@@ -310,8 +321,7 @@ void CChatWindow::Shutdown() {
     // Texts typed but not yet committed by a focus change are taken now, as the edits stand.
     const QString handle = m_handleEdit->text();
     const QString status = m_statusEdit->text();
-    if (FromCp932(m_station->Handle()) != handle || FromCp932(m_station->Status()) != status)
-        m_station->CommitHandleAndStatus(handle.toStdString(), status.toStdString());
+    m_station->TakeHandleAndStatus(handle.toStdString(), status.toStdString());
     m_station->Shutdown();
     if (m_tray) {
         m_tray->hide();
@@ -408,6 +418,19 @@ void CChatWindow::StartTimers() {
 
 bool CChatWindow::TimersRunning() const {
     return m_tickerTimer.isActive() && m_bulletinTimer.isActive() && m_autoHideTimer.isActive();
+}
+
+int CChatWindow::TimerInterval(int id) const {
+    switch (id) {
+    case kTickerTimer:
+        return m_tickerTimer.interval();
+    case kBulletinTimer:
+        return m_bulletinTimer.interval();
+    case kAutoHideTimer:
+        return m_autoHideTimer.interval();
+    default:
+        return 0;
+    }
 }
 
 std::int32_t CChatWindow::WindowTextColour() {
