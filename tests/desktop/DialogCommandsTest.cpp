@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTest>
 #include <QTextBlock>
 
@@ -94,6 +95,7 @@ private slots:
     void infoFirstStartAndTheBuiltInText();
     void infoRefusesWhatWouldNotComeBack();
     void aboutBoxText();
+    void trayCommandsOfTheChatWindow();
 };
 
 void DialogCommandsTest::secondRequestOpensNoSecondDialog_data() {
@@ -256,6 +258,42 @@ void DialogCommandsTest::aboutBoxText() {
     QVERIFY(ok->isDefault());
     QTest::keyClick(about, Qt::Key_Return);
     QVERIFY(!f.commands->OpenDialog(Kind::About));
+}
+
+void DialogCommandsTest::trayCommandsOfTheChatWindow() {
+    CDesktopLan lan;
+    CChatWindow& w = *lan.Add("PCA", "Alice").window;
+    lan.Pump();
+    w.ShowAction();
+    QCOMPARE(w.TimerInterval(CChatWindow::kTickerTimer), 250);
+    QCOMPARE(w.TimerInterval(CChatWindow::kBulletinTimer), 180000);
+    CDialogCommands& dialogs = w.Dialogs();
+    // Each tray command opens its dialog once.
+    for (int id : {CChatWindow::kCmdOptions, CChatWindow::kCmdPhrases, CChatWindow::kCmdInfo,
+                   CChatWindow::kCmdAbout}) {
+        w.OnCommand(id);
+        w.OnCommand(id);
+    }
+    QCOMPARE(VisibleDialogs(), 4);
+    auto* options = static_cast<COptionDlg*>(dialogs.OpenDialog(Kind::Options));
+    options->ControlAs<QSlider>(COptionDlg::kScrollSlider)->setValue(10);
+    options->ControlAs<QSlider>(COptionDlg::kDownloadSlider)->setValue(6);
+    Click(options, COptionDlg::kSave);
+    // The new periods at once, the timers still running.
+    QCOMPARE(w.TimerInterval(CChatWindow::kTickerTimer), 100);
+    QCOMPARE(w.TimerInterval(CChatWindow::kBulletinTimer), 60000);
+    QCOMPARE(w.TimerInterval(CChatWindow::kAutoHideTimer), 1000);
+    QVERIFY(w.TimersRunning());
+    lan.TakeSent();
+    Click(dialogs.OpenDialog(Kind::Info), CInfoDlg::kSave);
+    lan.Pump();
+    QStringList words;
+    for (const auto& d : lan.TakeSent())
+        words << QString::fromStdString(CDesktopLan::Word(d));
+    QVERIFY(words.contains("GETM"));
+    Click(dialogs.OpenDialog(Kind::Phrases), CPhraseDlg::kCancel);
+    Click(dialogs.OpenDialog(Kind::About), CAboutDlg::kOk);
+    QCOMPARE(VisibleDialogs(), 0);
 }
 
 QTEST_MAIN(DialogCommandsTest)

@@ -23,6 +23,7 @@ class QSystemTrayIcon;
 
 namespace palaverly {
 
+class CDialogCommands;
 class CInputEdit;
 class CMarkListCtrl;
 
@@ -100,6 +101,10 @@ public:
     int IdleCount() const { return m_idleCount; }
     bool Armed() const { return m_armed; }
     bool TimersRunning() const;
+    /// The period of timer `id` (kTickerTimer, kBulletinTimer, kAutoHideTimer) in ms.
+    int TimerInterval(int id) const;
+    /// The tray menu's four dialogs (options, canned phrases, information, about).
+    CDialogCommands& Dialogs() { return *m_dialogs; }
     /// Dialog units of the template in pixels of this window's dialog font.
     QRect FromDialogUnits(int x, int y, int w, int h) const;
     /// The phrase menu as button 1026 shows it (the non-empty phrases, ids 60000 + n - 1).
@@ -168,6 +173,7 @@ private:
     int m_baseX = 6;
     int m_baseY = 12;
     std::unique_ptr<CChatDlg> m_station;
+    std::unique_ptr<CDialogCommands> m_dialogs; // its dialogs edit the station's settings
 
     CInputEdit* m_messageEdit = nullptr;
     QLineEdit* m_handleEdit = nullptr;
