@@ -1,6 +1,5 @@
 #include "shell/CChatDlg.h"
 
-#include "protocol/StationId.h"
 #include "text/Cp932.h"
 
 #include <cstdio>
@@ -8,7 +7,6 @@
 
 namespace palaverly {
 namespace {
-
 
 std::string Format2d02d(int hour, int minute) {
     char buffer[16];
@@ -133,7 +131,7 @@ void CChatDlg::Shutdown() {
 }
 
 std::string CChatDlg::LoginTime() const {
-    std::lock_guard lock(const_cast<std::mutex&>(m_sendMutex));
+    std::lock_guard lock(m_sendMutex);
     return m_loginTime;
 }
 
@@ -151,12 +149,8 @@ int CChatDlg::SendDatagram(std::string_view word, const char* payload) {
         std::lock_guard lock(m_sendMutex);
         int id = static_cast<int>(m_random() % 99999999u);
         d = BuildDatagram(id, now, word, payload);
-        if (m_loginTime.empty()) {
-            char buffer[32];
-            std::snprintf(buffer, sizeof buffer, "%02d:%02d'%02d", now.hour, now.minute,
-                          now.second);
-            m_loginTime = buffer;
-        }
+        if (m_loginTime.empty())
+            m_loginTime = FormatLoginTime(now);
     }
     Scramble(d);
     if (m_port)

@@ -162,7 +162,7 @@ private:
     std::thread m_receiveThread;
     std::string m_lastId; // receive thread only
 
-    std::mutex m_sendMutex; // guards the id generator and the login time
+    mutable std::mutex m_sendMutex; // guards the id generator and the login time
     std::mt19937 m_random;
     std::string m_loginTime;
 
