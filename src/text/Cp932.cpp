@@ -101,8 +101,7 @@ bool ConvertChar(std::string_view ch, std::string& out) {
 
 // Walks `utf8` character by character; calls onBad(offset) for each character that cannot
 // be converted and stops when it returns false.
-template <typename OnBad>
-std::string ConvertFromUtf8(std::string_view utf8, OnBad onBad) {
+template <typename OnBad> std::string ConvertFromUtf8(std::string_view utf8, OnBad onBad) {
     std::string out;
     out.reserve(utf8.size());
     std::size_t i = 0;

@@ -13,7 +13,9 @@ namespace palaverly::cp932 {
 constexpr bool IsLeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
-constexpr bool IsLeadByte(char c) { return IsLeadByte(static_cast<unsigned char>(c)); }
+constexpr bool IsLeadByte(char c) {
+    return IsLeadByte(static_cast<unsigned char>(c));
+}
 
 /// Length in bytes of the character that starts at `pos` (1 or 2; 1 for a lead byte at the end).
 std::size_t CharLength(std::string_view text, std::size_t pos);
@@ -50,7 +52,9 @@ std::size_t FirstUnrepresentable(std::string_view utf8);
 
 /// A text of the program's own (a UTF-8 literal in the source) as CP932; for captions,
 /// defaults and wire words that are known to be representable.
-inline std::string Sjis(std::string_view utf8) { return FromUtf8Lossy(utf8); }
+inline std::string Sjis(std::string_view utf8) {
+    return FromUtf8Lossy(utf8);
+}
 
 /// CP932 to UTF-8. Bytes that are not valid CP932 become U+FFFD; conversion never stops
 /// early and never fails.

@@ -23,7 +23,8 @@ TEST(Cp932LeadByte, Ranges) {
 
 TEST(Cp932Find, NeverMatchesOnATrailByte) {
     // "\x83\x41" is katakana "ア"; its trail byte 0x41 is 'A' and must not be found.
-    std::string text = "\x83\x41" "B";
+    std::string text = "\x83\x41"
+                       "B";
     EXPECT_EQ(cp932::Find(text, "A"), std::string_view::npos);
     EXPECT_EQ(cp932::Find(text, "B"), 2u);
     EXPECT_EQ(cp932::Find("xA", "A"), 1u);
@@ -59,9 +60,9 @@ TEST(Cp932Convert, RoundTripsJapaneseText) {
         {"ﾕｰｻﾞｰ情報", "\xD5\xB0\xBB\xDE\xB0\x8F\xEE\x95\xF1"},
         {"■", kSquare},
         {"漢", kKan},
-        {"～", "\x81\x60"},        // U+FF5E, the Microsoft mapping of 0x8160
-        {"①", "\x87\x40"},        // NEC extension
-        {"髙", "\xFB\xFC"},        // IBM extension
+        {"～", "\x81\x60"}, // U+FF5E, the Microsoft mapping of 0x8160
+        {"①", "\x87\x40"},  // NEC extension
+        {"髙", "\xFB\xFC"}, // IBM extension
         {"abc\tdef", "abc\tdef"},
     };
     for (const auto& c : cases) {
@@ -94,7 +95,11 @@ TEST(Cp932Convert, InvalidBytesFromTheWireBecomeReplacementCharacters) {
     // A lone lead byte at the end, an invalid trail byte, an undefined single byte.
     EXPECT_EQ(cp932::ToUtf8("A\x81"), "A\xEF\xBF\xBD");
     EXPECT_EQ(cp932::ToUtf8("\x81\x20Z"), "\xEF\xBF\xBD Z");
-    EXPECT_EQ(cp932::ToUtf8("\xFF" "B" + kSquare), "\xEF\xBF\xBD" "B■");
+    EXPECT_EQ(cp932::ToUtf8("\xFF"
+                            "B" +
+                            kSquare),
+              "\xEF\xBF\xBD"
+              "B■");
     // Conversion goes on past a zero byte and never truncates.
     EXPECT_EQ(cp932::ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
