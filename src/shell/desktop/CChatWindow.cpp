@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -51,18 +50,7 @@ CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop,
             return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
         };
 
-    // The dialog font: a 9-point Japanese Gothic. Its base units turn dialog units into pixels.
-    m_dialogFont.setFamilies({QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAPGothic"),
-                              QStringLiteral("VL PGothic"), QStringLiteral("Sans Serif")});
-    m_dialogFont.setPointSize(9);
-    setFont(m_dialogFont);
-    QFontMetrics metrics(m_dialogFont);
-    const int alphabet = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    m_baseX = std::max(1, (alphabet / 26 + 1) / 2);
-    // The em height, not the line height: the Gothic fonts the template was made for have no
-    // line gap, and Noto's would make the window 40 % taller.
-    m_baseY = std::max(1, QFontInfo(m_dialogFont).pixelSize());
+    setFont(m_units.Font());
 
     station.measure = [this](std::string_view text) { return TextWidth(text); };
     m_station = std::make_unique<CChatDlg>(static_cast<IChatFrontEnd&>(*this), std::move(station));
@@ -77,7 +65,7 @@ CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop,
     CDialogCommands::Hooks hooks;
     hooks.optionsSaved = [this] { StartTimers(); };
     hooks.infoSaved = [this] { m_station->PostFetchBulletin(); };
-    m_dialogs = std::make_unique<CDialogCommands>(*m_station, m_dialogFont, std::move(hooks));
+    m_dialogs = std::make_unique<CDialogCommands>(*m_station, m_units.Font(), std::move(hooks));
     connect(this, &CChatWindow::OptionsRequested, m_dialogs.get(), &CDialogCommands::OpenOptions);
     connect(this, &CChatWindow::PhrasesRequested, m_dialogs.get(), &CDialogCommands::OpenPhrases);
     connect(this, &CChatWindow::InfoRequested, m_dialogs.get(), &CDialogCommands::OpenInfo);
@@ -102,15 +90,12 @@ CChatWindow::~CChatWindow() {
 }
 
 int CChatWindow::TextWidth(std::string_view cp932) const {
-    return QFontMetrics(m_dialogFont)
+    return QFontMetrics(m_units.Font())
         .horizontalAdvance(QString::fromStdString(cp932::ToUtf8(cp932)));
 }
 
 QRect CChatWindow::FromDialogUnits(int x, int y, int w, int h) const {
-    auto mulDiv = [](int value, int base, int unit) { return (value * base + unit / 2) / unit; };
-    const int left = mulDiv(x, m_baseX, 4);
-    const int top = mulDiv(y, m_baseY, 8);
-    return QRect(left, top, mulDiv(x + w, m_baseX, 4) - left, mulDiv(y + h, m_baseY, 8) - top);
+    return m_units.ToPixels(x, y, w, h);
 }
 
 QWidget* CChatWindow::Control(int id) const {

@@ -4,6 +4,7 @@
 
 #include "CAlertSound.h"
 #include "CCp932Validator.h"
+#include "CDialogUnits.h"
 #include "shell/CChatDlg.h"
 #include "shell/IChatFrontEnd.h"
 
@@ -169,9 +170,7 @@ private:
     int TextWidth(std::string_view cp932) const;
 
     DesktopEnvironment m_desktop;
-    QFont m_dialogFont;
-    int m_baseX = 6;
-    int m_baseY = 12;
+    CDialogUnits m_units{CDialogUnits::DialogFont()}; // the template's font and its scale
     std::unique_ptr<CChatDlg> m_station;
     std::unique_ptr<CDialogCommands> m_dialogs; // its dialogs edit the station's settings
 

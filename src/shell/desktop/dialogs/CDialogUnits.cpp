@@ -12,7 +12,8 @@ CDialogUnits::CDialogUnits(const QFont& font) : m_font(font) {
     const int alphabet = metrics.horizontalAdvance(
         QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     m_baseX = std::max(1, (alphabet / 26 + 1) / 2);
-    // The em height, as the chat window takes it: Noto's line gap would stretch every row.
+    // The em height, not the line height: the Gothic fonts the templates were made for have
+    // no line gap, and Noto's would make the windows 40 % taller.
     m_baseY = std::max(1, QFontInfo(m_font).pixelSize());
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Dialog units of the templates in pixels: the same 9-point Gothic and the same base-unit
-// rule as the chat window, so that the dialogs and the window share one scale.
+// Dialog units of the templates in pixels, from the 9-point Gothic dialog font; the chat window
+// and the dialogs share this one scale.
 
 #include <QFont>
 #include <QRect>
