@@ -1,6 +1,6 @@
 // Cost of one Datagram through the codec: build + scramble on the way out, unscramble +
 // recognise + field reads on the way in. Figures only; nothing here passes or fails.
-#include "protocol/Datagram.h"
+#include "wire/Datagram.h"
 
 #include <benchmark/benchmark.h>
 #include <string>

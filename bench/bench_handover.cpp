@@ -1,6 +1,6 @@
 // A burst of 255-byte datagrams through the hand-over from a producer thread to a consumer that
 // drains on each wake-up, as the user-interface loop does. Figures only; nothing passes or fails.
-#include "protocol/CHandOver.h"
+#include "sys/CHandOver.h"
 
 #include <array>
 #include <benchmark/benchmark.h>

@@ -1,11 +1,11 @@
 // Roster upserts, chat-log inserts and log reloads at sizes well beyond an office LAN.
 
-#include "roster/CChatLog.h"
-#include "roster/CDailyLogFile.h"
-#include "roster/CMarkList.h"
-#include "roster/CMemberRoster.h"
 #include "settings/CNoticeTemplates.h"
 #include "settings/COptionValues.h"
+#include "station/CChatLog.h"
+#include "station/CDailyLogFile.h"
+#include "station/CMemberRoster.h"
+#include "table/CMarkList.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "settings/COptionValues.h"
 
 #include "settings/CSettingsStore.h"
-#include "settings/XdgPaths.h"
+#include "sys/XdgPaths.h"
 #include "text/Cp932.h"
 
 #include <type_traits>

@@ -1,7 +1,7 @@
 #include "settings/CSettingsStore.h"
 
 #include "settings/CSettingsLines.h"
-#include "settings/XdgPaths.h"
+#include "sys/XdgPaths.h"
 #include "text/Cp932.h"
 
 #include <cerrno>

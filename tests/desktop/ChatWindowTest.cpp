@@ -1,10 +1,10 @@
 // The chat window on the simulated LAN: sending, keys, close and hide behaviours, timers,
 // the ticker, the roster caption, marking from the log, line copy, placement and the tray menu.
 
-#include "CInputEdit.h"
-#include "CMarkListCtrl.h"
 #include "DesktopFixture.h"
-#include "DesktopResources.h"
+#include "desktop/CInputEdit.h"
+#include "desktop/CMarkListCtrl.h"
+#include "desktop/DesktopResources.h"
 #include "text/Cp932.h"
 
 #include <QGroupBox>

@@ -1,9 +1,9 @@
 #pragma once
 // Desktop windows on the simulated LAN, pumped by hand so that every test is deterministic.
 
-#include "CChatWindow.h"
 #include "CSimulatedLan.h"
-#include "protocol/Datagram.h"
+#include "desktop/CChatWindow.h"
+#include "wire/Datagram.h"
 
 #include <QTemporaryDir>
 #include <memory>

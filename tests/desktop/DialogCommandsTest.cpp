@@ -1,11 +1,11 @@
 // The dialog commands: one dialog per command however often it is asked for, the others still
 // open meanwhile; what follows a save; the information dialog's texts; the about box.
 
-#include "CDialogCommands.h"
 #include "DesktopFixture.h"
-#include "DesktopResources.h"
 #include "DialogTestSupport.h"
-#include "protocol/Datagram.h"
+#include "desktop/DesktopResources.h"
+#include "dialogs/CDialogCommands.h"
+#include "wire/Datagram.h"
 
 #include <QApplication>
 #include <QLineEdit>

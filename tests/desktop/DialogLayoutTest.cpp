@@ -1,12 +1,12 @@
 // Every caption of every dialog fits its control in the dialog font: nothing is clipped, and
 // nothing leaves the dialog.
 
-#include "CAboutDlg.h"
-#include "CInfoDlg.h"
-#include "COptionDlg.h"
-#include "CPhraseDlg.h"
 #include "DialogTestSupport.h"
-#include "protocol/Datagram.h"
+#include "dialogs/CAboutDlg.h"
+#include "dialogs/CInfoDlg.h"
+#include "dialogs/COptionDlg.h"
+#include "dialogs/CPhraseDlg.h"
+#include "wire/Datagram.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

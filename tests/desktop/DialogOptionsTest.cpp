@@ -1,8 +1,8 @@
 // The options dialog: slider labels and clamping, what a save writes and in which order, Cancel,
 // the hidden and disabled values, every check box's value, the pickers and their path limit.
 
-#include "COptionDlg.h"
 #include "DialogTestSupport.h"
+#include "dialogs/COptionDlg.h"
 
 #include <QCheckBox>
 #include <QFileDialog>

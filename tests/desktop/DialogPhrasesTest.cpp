@@ -1,11 +1,11 @@
 // The canned-phrase dialog and the phrase menu of the chat window's "..." button: what the menu
 // offers after each save, the insertion of a chosen phrase, Cancel, restarts and the limits.
 
-#include "CInputEdit.h"
-#include "CPhraseDlg.h"
 #include "DesktopFixture.h"
-#include "DesktopResources.h"
 #include "DialogTestSupport.h"
+#include "desktop/CInputEdit.h"
+#include "desktop/DesktopResources.h"
+#include "dialogs/CPhraseDlg.h"
 
 #include <QLabel>
 #include <QLineEdit>

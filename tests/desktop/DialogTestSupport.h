@@ -1,7 +1,7 @@
 #pragma once
 // A settings file in a temporary folder for the dialog tests, with what a save left in it.
 
-#include "CTemplateDialog.h"
+#include "qtsupport/CTemplateDialog.h"
 #include "settings/CSettingsStore.h"
 #include "text/Cp932.h"
 

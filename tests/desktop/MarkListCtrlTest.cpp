@@ -1,7 +1,7 @@
 // The marking list view: the model adapter, marks kept in step with the selection both ways,
 // the drawing rules, and a list of 100,000 rows.
 
-#include "CMarkListCtrl.h"
+#include "desktop/CMarkListCtrl.h"
 #include "text/Cp932.h"
 
 #include <QAbstractItemModelTester>

@@ -2,7 +2,7 @@
 // same program without a host, which must keep the window reachable.
 
 #include "DesktopFixture.h"
-#include "DesktopResources.h"
+#include "desktop/DesktopResources.h"
 
 #include <QMap>
 #include <QMenu>

@@ -2,12 +2,12 @@
 // top left of the screen with the settings in SETTINGS_FILE, prints its size and stays until
 // killed; dialogs_screenshots.sh photographs it.
 
-#include "CAboutDlg.h"
-#include "CInfoDlg.h"
-#include "COptionDlg.h"
-#include "CPhraseDlg.h"
-#include "protocol/Datagram.h"
+#include "dialogs/CAboutDlg.h"
+#include "dialogs/CInfoDlg.h"
+#include "dialogs/COptionDlg.h"
+#include "dialogs/CPhraseDlg.h"
 #include "settings/CSettingsStore.h"
+#include "wire/Datagram.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -2,7 +2,7 @@
 // path (unscramble, repetition check, hand-over, dispatch) and once straight to the dispatch,
 // so that command words are reached without the fuzzer having to learn the scrambling.
 
-#include "shell/CChatDlg.h"
+#include "hub/CChatDlg.h"
 
 #include <cstdint>
 #include <cstring>

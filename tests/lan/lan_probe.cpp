@@ -16,9 +16,9 @@
 // "DATAGRAM word sender text", "WIRE length hex", "ERROR name", "TIMEOUT", "DONE count".
 // Exit codes: 0 done, 1 failure, 2 usage, 3 timeout before COUNT, 4 receive failure.
 
-#include "protocol/CBroadcastPort.h"
-#include "protocol/Clock.h"
-#include "protocol/Datagram.h"
+#include "sys/Clock.h"
+#include "wire/CBroadcastPort.h"
+#include "wire/Datagram.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

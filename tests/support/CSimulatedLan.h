@@ -2,7 +2,7 @@
 // An in-process LAN for tests: every datagram a station sends reaches every attached port,
 // the sender's own included, in send order. Optional seeded faults (drop, duplicate, reorder).
 
-#include "protocol/CDatagramPort.h"
+#include "wire/CDatagramPort.h"
 
 #include <condition_variable>
 #include <cstddef>

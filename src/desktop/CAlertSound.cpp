@@ -1,0 +1,40 @@
+#include "desktop/CAlertSound.h"
+
+#include <dlfcn.h>
+
+namespace palaverly {
+
+CAlertSound::~CAlertSound() {
+    if (m_context && m_destroy)
+        m_destroy(m_context);
+    if (m_library)
+        ::dlclose(m_library);
+}
+
+bool CAlertSound::Load() {
+    if (m_tried)
+        return m_context != nullptr;
+    m_tried = true;
+    m_library = ::dlopen("libcanberra.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!m_library)
+        return false;
+    using CreateFn = int (*)(void**);
+    auto create = reinterpret_cast<CreateFn>(::dlsym(m_library, "ca_context_create"));
+    m_play = reinterpret_cast<int (*)(void*, unsigned, ...)>(::dlsym(m_library, "ca_context_play"));
+    m_destroy = reinterpret_cast<int (*)(void*)>(::dlsym(m_library, "ca_context_destroy"));
+    if (!create || !m_play || !m_destroy || create(&m_context) != 0) {
+        m_context = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool CAlertSound::Play(const std::string& pathUtf8) {
+    if (pathUtf8.empty() || !Load())
+        return false;
+    // ca_context_play returns at once; the sound plays in libcanberra's own thread.
+    return m_play(m_context, 0, "media.filename", pathUtf8.c_str(), "media.role", "event",
+                  static_cast<const char*>(nullptr)) == 0;
+}
+
+} // namespace palaverly

@@ -1,0 +1,697 @@
+#include "desktop/CChatWindow.h"
+
+#include "desktop/CInputEdit.h"
+#include "desktop/CMarkListCtrl.h"
+#include "dialogs/CDialogCommands.h"
+#include "settings/CWindowPos.h"
+#include "text/Cp932.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QToolTip>
+
+namespace palaverly {
+namespace {
+
+QString FromCp932(const std::string& text) {
+    return QString::fromStdString(cp932::ToUtf8(text));
+}
+
+// The frame the template was laid out for (sizing border 4, caption 19): the layout rules
+// count from the outer size, and X window managers' decorations vary too much to use theirs.
+constexpr int kFrameWidth = 8;
+constexpr int kFrameHeight = 27;
+
+QIcon AppIcon() {
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/135-16.png"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/icons/135-32.png"), QSize(32, 32));
+    return icon;
+}
+
+} // namespace
+
+CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_desktop(std::move(desktop)) {
+    if (!m_desktop.trayAvailable)
+        m_desktop.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    if (!m_desktop.shiftDown)
+        m_desktop.shiftDown = [] {
+            return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+        };
+
+    setFont(m_units.Font());
+
+    station.measure = [this](std::string_view text) { return TextWidth(text); };
+    m_station = std::make_unique<CChatDlg>(static_cast<IChatFrontEnd&>(*this), std::move(station));
+
+    setWindowTitle(QStringLiteral("Palaverly  - 2026 Quillmark"));
+    setWindowIcon(AppIcon());
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    CreateControls();
+    CreateTrayMenu();
+    // After a save the ticker and bulletin timers take the new periods, and new information
+    // texts make the station ask for bulletins again.
+    CDialogCommands::Hooks hooks;
+    hooks.optionsSaved = [this] { StartTimers(); };
+    hooks.infoSaved = [this] { m_station->PostFetchBulletin(); };
+    m_dialogs = std::make_unique<CDialogCommands>(*m_station, m_units.Font(), std::move(hooks));
+    connect(this, &CChatWindow::OptionsRequested, m_dialogs.get(), &CDialogCommands::OpenOptions);
+    connect(this, &CChatWindow::PhrasesRequested, m_dialogs.get(), &CDialogCommands::OpenPhrases);
+    connect(this, &CChatWindow::InfoRequested, m_dialogs.get(), &CDialogCommands::OpenInfo);
+    connect(this, &CChatWindow::AboutRequested, m_dialogs.get(), &CDialogCommands::OpenAbout);
+    const QRect size = FromDialogUnits(0, 0, 378, 354);
+    resize(std::max(size.width(), kMinimumWidth), std::max(size.height(), kMinimumHeight));
+
+    m_tickerTimer.setTimerType(Qt::CoarseTimer);
+    m_bulletinTimer.setTimerType(Qt::VeryCoarseTimer);
+    m_autoHideTimer.setTimerType(Qt::CoarseTimer);
+    connect(&m_tickerTimer, &QTimer::timeout, this, [this] { OnTimer(kTickerTimer); });
+    connect(&m_bulletinTimer, &QTimer::timeout, this, [this] { OnTimer(kBulletinTimer); });
+    connect(&m_autoHideTimer, &QTimer::timeout, this, [this] { OnTimer(kAutoHideTimer); });
+}
+
+CChatWindow::~CChatWindow() {
+    Shutdown();
+    // The views observe the hub's tables: they go before the hub does.
+    delete m_logView;
+    delete m_rosterView;
+    m_logView = m_rosterView = nullptr;
+}
+
+int CChatWindow::TextWidth(std::string_view cp932) const {
+    return QFontMetrics(m_units.Font())
+        .horizontalAdvance(QString::fromStdString(cp932::ToUtf8(cp932)));
+}
+
+QRect CChatWindow::FromDialogUnits(int x, int y, int w, int h) const {
+    return m_units.ToPixels(x, y, w, h);
+}
+
+QWidget* CChatWindow::Control(int id) const {
+    auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+QPushButton* CChatWindow::Button(int id) const {
+    return qobject_cast<QPushButton*>(Control(id));
+}
+
+QPushButton* CChatWindow::AddButton(int id, const QString& caption, int x, int y, int w, int h) {
+    auto* button = new QPushButton(caption, this);
+    button->setAutoDefault(false);
+    button->setGeometry(FromDialogUnits(x, y, w, h));
+    m_controls[id] = button;
+    return button;
+}
+
+QLineEdit* CChatWindow::AddEdit(QLineEdit* edit, int id, int limit, int x, int y, int w, int h) {
+    edit->setGeometry(FromDialogUnits(x, y, w, h));
+    if (limit > 0) {
+        QPointer<QLineEdit> guard(edit);
+        edit->setValidator(new CCp932Validator(
+            limit,
+            [this, guard, id, limit](CCp932Validator::Refusal refusal) {
+                QString hint = CCp932Validator::HintText(refusal, limit);
+                if (guard)
+                    QToolTip::showText(guard->mapToGlobal(QPoint(0, guard->height())), hint, guard);
+                emit InputRefused(id, hint);
+            },
+            edit));
+    }
+    m_controls[id] = edit;
+    return edit;
+}
+
+void CChatWindow::CreateControls() {
+    // Template order, which is also the tab order.
+    m_messageEdit = new CInputEdit(this);
+    AddEdit(m_messageEdit, kMessageEdit, CChatDlg::kMessageLimit, 5, 186, 305, 14);
+    AddButton(kSendButton, QStringLiteral("送信(&S)"), 310, 185, 35, 13);
+    AddButton(kPhraseButton, QStringLiteral("..."), 345, 185, 10, 13);
+    AddButton(kClearButton, QStringLiteral("全消去"), 45, 173, 40, 13);
+    AddButton(kReloadButton, QStringLiteral("再読込"), 5, 173, 40, 13);
+    AddButton(kLineCopyButton, QStringLiteral("行ｺﾋﾟｰ"), 85, 173, 40, 13);
+    AddButton(kBeepButton, QStringLiteral("BEEP攻撃"), 45, 215, 40, 13);
+    AddButton(kMarkOnButton, QStringLiteral("全ﾏｰｸON"), 85, 215, 40, 13);
+    AddButton(kMarkOffButton, QStringLiteral("全ﾏｰｸOFF"), 125, 215, 40, 13);
+    m_handleEdit = AddEdit(new QLineEdit(this), kHandleEdit, CChatDlg::kHandleLimit, 35, 3, 75, 14);
+    m_ticker = AddEdit(new QLineEdit(this), kTicker, 0, 160, 3, 190, 14);
+    m_ticker->setReadOnly(true);
+    m_handleLabel = new QLabel(QStringLiteral("ﾊﾝﾄﾞﾙ名"), this);
+    m_handleLabel->setTextFormat(Qt::PlainText);
+    m_handleLabel->setGeometry(FromDialogUnits(5, 5, 25, 10));
+    m_rosterGroup = new QGroupBox(QStringLiteral("ﾕｰｻﾞｰ情報()"), this);
+    m_rosterGroup->setGeometry(FromDialogUnits(0, 206, 355, 138));
+    m_controls[kRosterGroup] = m_rosterGroup;
+    m_logGroup = new QGroupBox(QStringLiteral("ﾁｬｯﾄﾛｸﾞ"), this);
+    m_logGroup->setGeometry(FromDialogUnits(0, 17, 365, 187));
+    m_controls[kLogGroup] = m_logGroup;
+    auto measure = [this](std::string_view text) { return TextWidth(text); };
+    m_logView = new CMarkListCtrl(m_station->LogList(), kLogList, false, measure, this);
+    m_logView->setGeometry(FromDialogUnits(5, 27, 355, 145));
+    m_controls[kLogList] = m_logView;
+    m_rosterView = new CMarkListCtrl(m_station->RosterList(), kRosterList, true, measure, this);
+    m_rosterView->setGeometry(FromDialogUnits(5, 229, 345, 115));
+    m_controls[kRosterList] = m_rosterView;
+    m_statusEdit =
+        AddEdit(new QLineEdit(this), kStatusEdit, CChatDlg::kStatusLimit, 110, 3, 50, 14);
+    AddButton(kRefreshButton, QStringLiteral("更新"), 5, 215, 40, 13);
+
+    // Group boxes only frame: they lie under the lists and the buttons and take no clicks.
+    for (QGroupBox* group : {m_rosterGroup, m_logGroup}) {
+        group->lower();
+        group->setAttribute(Qt::WA_TransparentForMouseEvents);
+        group->setFocusPolicy(Qt::NoFocus);
+    }
+    // Only the template's tab stops take the focus from the keyboard.
+    for (QLineEdit* edit : {m_handleEdit, m_statusEdit, m_ticker})
+        edit->setFocusPolicy(Qt::ClickFocus);
+    const int tabOrder[] = {kMessageEdit,   kSendButton,     kPhraseButton, kClearButton,
+                            kReloadButton,  kLineCopyButton, kBeepButton,   kMarkOnButton,
+                            kMarkOffButton, kLogList,        kRosterList,   kRefreshButton};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(Control(tabOrder[i - 1]), Control(tabOrder[i]));
+
+    connect(Button(kSendButton), &QPushButton::clicked, this, [this] { OnSend(); });
+    connect(Button(kPhraseButton), &QPushButton::clicked, this, [this] {
+        auto menu = BuildPhraseMenu();
+        if (QAction* chosen = menu->exec(QCursor::pos()))
+            OnCommand(chosen->data().toInt());
+    });
+    connect(Button(kClearButton), &QPushButton::clicked, this,
+            [this] { m_station->ChatLog().OnClearLog(); });
+    connect(Button(kReloadButton), &QPushButton::clicked, this,
+            [this] { m_station->ChatLog().OnReloadLog(); });
+    connect(Button(kLineCopyButton), &QPushButton::clicked, this, [this] { OnLineCopy(); });
+    connect(Button(kBeepButton), &QPushButton::clicked, this, [this] {
+        // The edits show the texts as last taken (the BEEP writes them back first).
+        m_handleEdit->setText(FromCp932(m_station->Handle()));
+        m_statusEdit->setText(FromCp932(m_station->Status()));
+        m_station->BeepAction(m_desktop.shiftDown);
+    });
+    connect(Button(kMarkOnButton), &QPushButton::clicked, this,
+            [this] { m_station->Roster().OnMarkAllOn(); });
+    connect(Button(kMarkOffButton), &QPushButton::clicked, this,
+            [this] { m_station->Roster().OnMarkAllOff(); });
+    connect(Button(kRefreshButton), &QPushButton::clicked, this,
+            [this] { m_station->PostRefreshRoster(); });
+    connect(m_messageEdit, &CInputEdit::Activity, this, [this] { m_idleCount = 0; });
+    for (CMarkListCtrl* view : {m_logView, m_rosterView}) {
+        connect(view, &CMarkListCtrl::Activity, this, [this] { m_idleCount = 0; });
+        connect(view, &CMarkListCtrl::RowClicked, this,
+                [this](int id, int row) { m_station->OnLogRowClicked(id, row); });
+    }
+    m_handleEdit->installEventFilter(this);
+    m_statusEdit->installEventFilter(this);
+    m_ticker->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_ticker, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { ShowTickerMenu(pos); });
+}
+
+void CChatWindow::CreateTrayMenu() {
+    m_trayMenu = std::make_unique<QMenu>();
+    auto add = [this](int id, const QString& caption) {
+        QAction* action = m_trayMenu->addAction(caption);
+        action->setData(id);
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    };
+    add(kCmdToggle, QStringLiteral("ｳｨﾝﾄﾞｳ表示切替(&D)"));
+    m_trayMenu->addSeparator();
+    add(kCmdOptions, QStringLiteral("ｵﾌﾟｼｮﾝ設定(&O)"));
+    add(kCmdPhrases, QStringLiteral("定型ﾌｫｰﾑ設定"));
+    add(kCmdInfo, QStringLiteral("ｲﾝﾌｫﾒｰｼｮﾝ設定"));
+    add(kCmdAbout, QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)"));
+    m_trayMenu->addSeparator();
+    add(kCmdQuit, QStringLiteral("常駐終了(&Q)"));
+}
+
+std::unique_ptr<QMenu> CChatWindow::BuildPhraseMenu() {
+    auto menu = std::make_unique<QMenu>();
+    const auto& phrases = m_station->Phrases().m_phrases;
+    for (int n = 1; n <= CPhraseValues::kCount; ++n) {
+        const std::string& phrase = phrases[static_cast<std::size_t>(n - 1)];
+        if (phrase.empty())
+            continue;
+        // An ampersand in a phrase is text, not a mnemonic.
+        QAction* action = menu->addAction(FromCp932(phrase).replace('&', QStringLiteral("&&")));
+        action->setData(kCmdPhraseFirst + n - 1);
+    }
+    return menu;
+}
+
+void CChatWindow::ShowTickerMenu(const QPoint& pos) {
+    // The tray menu's commands stay reachable from the window, tray or not.
+    std::unique_ptr<QMenu> menu(m_ticker->createStandardContextMenu());
+    menu->addSeparator();
+    menu->addActions(m_trayMenu->actions());
+    menu->exec(m_ticker->mapToGlobal(pos));
+}
+
+void CChatWindow::OnCommand(int id) {
+    switch (id) {
+    case kCmdToggle:
+        ToggleWindow();
+        break;
+    case kCmdOptions:
+        emit OptionsRequested();
+        break;
+    case kCmdPhrases:
+        emit PhrasesRequested();
+        break;
+    case kCmdInfo:
+        emit InfoRequested();
+        break;
+    case kCmdAbout:
+        emit AboutRequested();
+        break;
+    case kCmdQuit:
+        QuitResident();
+        break;
+    default:
+        if (id >= kCmdPhraseFirst && id < kCmdPhraseFirst + CPhraseValues::kCount) {
+            const auto& phrase =
+                m_station->Phrases().m_phrases[static_cast<std::size_t>(id - kCmdPhraseFirst)];
+            InsertIntoMessage(FromCp932(phrase));
+        }
+        break;
+    }
+}
+
+int CChatWindow::Start() {
+    const int result = m_station->Initialize();
+    // Without a tray the window is the only way in: it shows at once.
+    if (!m_trayAvailable && !isVisible())
+        ShowAction();
+    return result;
+}
+
+void CChatWindow::Shutdown() {
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    m_tickerTimer.stop();
+    m_bulletinTimer.stop();
+    m_autoHideTimer.stop();
+    // Texts typed but not yet committed by a focus change are taken now, as the edits stand.
+    const QString handle = m_handleEdit->text();
+    const QString status = m_statusEdit->text();
+    m_station->TakeHandleAndStatus(handle.toStdString(), status.toStdString());
+    m_station->Shutdown();
+    if (m_tray) {
+        m_tray->hide();
+        delete m_tray;
+        m_tray = nullptr;
+    }
+    SavePlacement();
+}
+
+// --- IChatFrontEnd ---
+
+void CChatWindow::Wake() {
+    // From the receive thread: the window is the context, so nothing runs after it is gone.
+    QMetaObject::invokeMethod(
+        this, [this] { m_station->DrainReceived(); }, Qt::QueuedConnection);
+}
+
+void CChatWindow::Post(std::function<void()> task) {
+    QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+void CChatWindow::ShowNotice(const std::string& caption, const std::string& text) {
+    const QString qCaption = FromCp932(caption);
+    const QString qText = FromCp932(text);
+    emit NoticeShown(qCaption, qText);
+    if (!m_desktop.showNoticeBoxes)
+        return;
+    // Not modal: reception and the window go on while the box is open.
+    auto* box = new QMessageBox(QMessageBox::NoIcon, qCaption, qText, QMessageBox::Ok);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowIcon(windowIcon());
+    box->show();
+}
+
+void CChatWindow::PlaySound(const std::string& path) {
+    if (!m_sound.Play(cp932::ToUtf8(path)))
+        QApplication::beep();
+}
+
+void CChatWindow::Beep() {
+    QApplication::beep();
+}
+
+void CChatWindow::Popup() {
+    ShowAction();
+}
+
+void CChatWindow::CloseRequested() {
+    CloseBehaviour();
+}
+
+void CChatWindow::MemberCountChanged(const std::string& caption, int /*count*/) {
+    m_rosterGroup->setTitle(FromCp932(caption));
+}
+
+void CChatWindow::AddTrayIcon() {
+    m_trayAvailable = m_desktop.trayAvailable();
+    if (m_trayAvailable) {
+        m_tray = new QSystemTrayIcon(windowIcon(), this);
+        m_tray->setToolTip(QStringLiteral("Palaverly"));
+        m_tray->setContextMenu(m_trayMenu.get());
+        connect(m_tray, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) {
+                    // Every left click toggles, the second of a double click included.
+                    if (reason == QSystemTrayIcon::Trigger ||
+                        reason == QSystemTrayIcon::DoubleClick)
+                        OnCommand(kCmdToggle);
+                });
+        m_tray->show();
+    }
+    // The saved placement comes right after the icon, before any identity work.
+    RestorePlacement();
+}
+
+void CChatWindow::SetEditTexts(const std::string& handle, const std::string& status) {
+    m_handleEdit->setText(FromCp932(handle));
+    m_statusEdit->setText(FromCp932(status));
+}
+
+void CChatWindow::StartTimers() {
+    const COptionValues& options = m_station->Options();
+    m_tickerTimer.setInterval(options.m_scrollTimming * 10);
+    m_bulletinTimer.setInterval(options.m_msgDownloadTimming * 10000);
+    m_autoHideTimer.setInterval(1000);
+    m_timersStarted = true;
+    // A hidden window's timers would do nothing: they run only while it is visible.
+    if (isVisible()) {
+        m_tickerTimer.start();
+        m_bulletinTimer.start();
+        m_autoHideTimer.start();
+    }
+}
+
+bool CChatWindow::TimersRunning() const {
+    return m_tickerTimer.isActive() && m_bulletinTimer.isActive() && m_autoHideTimer.isActive();
+}
+
+int CChatWindow::TimerInterval(int id) const {
+    switch (id) {
+    case kTickerTimer:
+        return m_tickerTimer.interval();
+    case kBulletinTimer:
+        return m_bulletinTimer.interval();
+    case kAutoHideTimer:
+        return m_autoHideTimer.interval();
+    default:
+        return 0;
+    }
+}
+
+std::int32_t CChatWindow::WindowTextColour() {
+    QColor c = palette().color(QPalette::Active, QPalette::Text);
+    return c.red() | (c.green() << 8) | (c.blue() << 16);
+}
+
+// --- window operations ---
+
+void CChatWindow::ToggleWindow() {
+    if (isVisible())
+        HideAction();
+    else
+        ShowAction();
+}
+
+void CChatWindow::ShowAction() {
+    // Restore from minimized or maximized, show, and come to the front.
+    setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    show();
+    raise();
+    activateWindow();
+}
+
+void CChatWindow::HideAction() {
+    // Without a tray a hidden window could never come back: it minimizes instead.
+    if (m_station->Options().m_flgChatWindowCloseAndHide || !m_trayAvailable)
+        showMinimized();
+    else
+        hide();
+}
+
+void CChatWindow::CloseBehaviour() {
+    if (m_station->Options().m_flgCloseToUnload)
+        QuitResident();
+    else
+        HideAction();
+}
+
+void CChatWindow::QuitResident() {
+    m_quitting = true;
+    QMetaObject::invokeMethod(
+        this, [this] { emit QuitRequested(); }, Qt::QueuedConnection);
+}
+
+void CChatWindow::OnSuspend() {
+    m_station->OnSuspend();
+}
+
+void CChatWindow::OnResume() {
+    m_station->OnResume();
+}
+
+void CChatWindow::OnTimer(int id) {
+    if (!isVisible())
+        return;
+    switch (id) {
+    case kAutoHideTimer:
+        if (!m_armed)
+            return;
+        if (++m_idleCount > m_station->Options().m_autoCloseTimming * 10) {
+            m_idleCount = 0;
+            ToggleWindow();
+        }
+        break;
+    case kBulletinTimer:
+        m_station->PostFetchBulletin();
+        break;
+    case kTickerTimer:
+        if (auto text = m_station->TickerStep())
+            m_ticker->setText(FromCp932(*text));
+        break;
+    default:
+        break;
+    }
+}
+
+// --- handlers ---
+
+void CChatWindow::OnSend() {
+    auto result = m_station->SendAction(m_messageEdit->text().toStdString());
+    if (result != CChatDlg::SendResult::Sent)
+        return;
+    m_idleCount = 0;
+    if (m_station->Options().m_flgClearAfterInput) {
+        // Selected and deleted, so that the user can undo it.
+        m_messageEdit->selectAll();
+        m_messageEdit->del();
+    }
+}
+
+void CChatWindow::OnOk() {
+    if (m_station->Options().m_flgTransmissionWithEnter)
+        OnSend();
+}
+
+void CChatWindow::OnLineCopy() {
+    if (auto text = m_station->ChatLog().OnLineCopy())
+        InsertIntoMessage(FromCp932(*text));
+}
+
+void CChatWindow::InsertIntoMessage(const QString& text) {
+    // Replaces the selection as an undoable edit; the byte limit cuts what does not fit.
+    QString current = m_messageEdit->text();
+    if (m_messageEdit->hasSelectedText())
+        current.remove(m_messageEdit->selectionStart(), m_messageEdit->selectedText().size());
+    const int room = CChatDlg::kMessageLimit - CCp932Validator::Cp932Length(current);
+    if (room <= 0)
+        return;
+    QString fitted = CCp932Validator::CutToBytes(text, room);
+    if (CCp932Validator::Cp932Length(text) < 0)
+        fitted = CCp932Validator::CutToBytes(
+            QString::fromStdString(cp932::ToUtf8(cp932::FromUtf8Lossy(text.toStdString()))), room);
+    m_messageEdit->insert(fitted);
+}
+
+void CChatWindow::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // A focused push button takes Enter as a click, as in a dialog; otherwise the OK
+        // action. Enter never closes the window.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()))
+            button->click();
+        else
+            OnOk();
+        event->accept();
+        return;
+    case Qt::Key_Escape:
+        CloseBehaviour();
+        event->accept();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void CChatWindow::closeEvent(QCloseEvent* event) {
+    if (m_quitting) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    CloseBehaviour();
+}
+
+void CChatWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || m_restoringPlacement)
+        return;
+    auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    const bool minimizedNow = windowState().testFlag(Qt::WindowMinimized);
+    if (minimizedNow && !change->oldState().testFlag(Qt::WindowMinimized)) {
+        // The minimize box: the hide action follows once the minimize has gone through.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isVisible() && isMinimized())
+                    HideAction();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void CChatWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (event->spontaneous())
+        return;
+    m_armed = true;
+    m_idleCount = 0;
+    LayoutControls();
+    if (m_timersStarted) {
+        m_tickerTimer.start();
+        m_bulletinTimer.start();
+        m_autoHideTimer.start();
+    }
+}
+
+void CChatWindow::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // A minimized window stays visible: only a real hide disarms and stops the timers.
+    if (event->spontaneous())
+        return;
+    m_armed = false;
+    m_idleCount = 0;
+    m_tickerTimer.stop();
+    m_bulletinTimer.stop();
+    m_autoHideTimer.stop();
+}
+
+void CChatWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayoutControls();
+}
+
+void CChatWindow::LayoutControls() {
+    if (!m_logView)
+        return;
+    const int W = width() + kFrameWidth;
+    const int H = height() + kFrameHeight;
+    auto widthTo = [](QWidget* w, int right) {
+        QRect r = w->geometry();
+        w->setGeometry(r.left(), r.top(), std::max(0, right - r.left()), r.height());
+    };
+    widthTo(m_ticker, W - 15);
+    widthTo(m_logView, W - 15);
+    QRect roster = m_rosterView->geometry();
+    m_rosterView->setGeometry(roster.left(), roster.top(), m_logView->width(),
+                              std::max(0, H - 37 - roster.top()));
+    widthTo(m_logGroup, W - 8);
+    QRect group = m_rosterGroup->geometry();
+    m_rosterGroup->setGeometry(group.left(), group.top(), m_logGroup->width(),
+                               std::max(0, H - 30 - group.top()));
+}
+
+bool CChatWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut && (watched == m_handleEdit || watched == m_statusEdit) &&
+        !m_shutDown) {
+        m_station->CommitHandleAndStatus(m_handleEdit->text().toStdString(),
+                                         m_statusEdit->text().toStdString());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// --- placement ---
+
+namespace {
+enum ShowState : std::uint32_t { kHidden = 0, kNormal = 1, kMinimized = 2, kMaximized = 3 };
+} // namespace
+
+void CChatWindow::RestorePlacement() {
+    std::string text;
+    if (m_station->Settings().ReadSetting("WindowPos", text, 1024) != 0)
+        return;
+    auto placement = CWindowPos::Parse(text);
+    // An empty or inverted rectangle would give a window of no size: the template's stays.
+    if (!placement || placement->m_right <= placement->m_left ||
+        placement->m_bottom <= placement->m_top)
+        return;
+    m_restoringPlacement = true;
+    setGeometry(placement->m_left, placement->m_top, placement->m_right - placement->m_left,
+                placement->m_bottom - placement->m_top);
+    switch (placement->m_showCmd) {
+    case kHidden:
+        break;
+    case kMinimized:
+        showMinimized();
+        break;
+    case kMaximized:
+        showMaximized();
+        break;
+    default:
+        show();
+        break;
+    }
+    m_restoringPlacement = false;
+}
+
+void CChatWindow::SavePlacement() {
+    CWindowPos p;
+    p.m_minX = p.m_minY = p.m_maxX = p.m_maxY = -1;
+    // The normal rectangle is the client area's, so that a restore puts it back exactly.
+    const QRect normal = (isMinimized() || isMaximized()) ? normalGeometry() : geometry();
+    p.m_left = normal.left();
+    p.m_top = normal.top();
+    p.m_right = normal.left() + normal.width();
+    p.m_bottom = normal.top() + normal.height();
+    if (!m_armed || !isVisible())
+        p.m_showCmd = kHidden;
+    else if (isMinimized())
+        p.m_showCmd = kMinimized;
+    else if (isMaximized())
+        p.m_showCmd = kMaximized;
+    else
+        p.m_showCmd = kNormal;
+    m_station->Settings().WriteSetting("WindowPos", p.Format());
+}
+
+} // namespace palaverly

@@ -1,0 +1,205 @@
+#pragma once
+// The chat window of the desktop program: the controls of the chat dialog laid out in its
+// dialog units, the tray icon and menu, the three timers, and the station hub behind them.
+
+#include "desktop/CAlertSound.h"
+#include "hub/CChatDlg.h"
+#include "hub/IChatFrontEnd.h"
+#include "qtsupport/CCp932Validator.h"
+#include "qtsupport/CDialogUnits.h"
+
+#include <QFont>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <map>
+#include <memory>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSystemTrayIcon;
+
+namespace palaverly {
+
+class CDialogCommands;
+class CInputEdit;
+class CMarkListCtrl;
+
+/// What the window takes from its surroundings besides the station's environment.
+struct DesktopEnvironment {
+    /// Whether a system tray is there to hold the icon (tests fix the answer).
+    std::function<bool()> trayAvailable;
+    /// Whether Shift is held down at this moment (the BEEP's silent flag).
+    std::function<bool()> shiftDown;
+    /// Message boxes are shown; tests may keep them off the screen and read NoticeShown.
+    bool showNoticeBoxes = true;
+};
+
+class CChatWindow : public QWidget, private IChatFrontEnd {
+    Q_OBJECT
+public:
+    // Control ids of the chat dialog template.
+    enum ControlId {
+        kMessageEdit = 1000,
+        kSendButton = 1004,
+        kPhraseButton = 1026,
+        kClearButton = 1011,
+        kReloadButton = 1024,
+        kLineCopyButton = 1030,
+        kBeepButton = 1018,
+        kMarkOnButton = 1021,
+        kMarkOffButton = 1019,
+        kHandleEdit = 1010,
+        kTicker = 1028,
+        kRosterGroup = 1027,
+        kLogGroup = 1025,
+        kLogList = 1031,
+        kRosterList = 1032,
+        kStatusEdit = 1038,
+        kRefreshButton = 1009
+    };
+    // Timer ids as the timer handler knows them.
+    enum TimerId { kTickerTimer = -1, kBulletinTimer = -2, kAutoHideTimer = -3 };
+    // Tray menu command ids.
+    enum Command {
+        kCmdToggle = 32776,
+        kCmdOptions = 32777,
+        kCmdPhrases = 32771,
+        kCmdInfo = 32772,
+        kCmdAbout = 57664,
+        kCmdQuit = 32768,
+        kCmdPhraseFirst = 60000
+    };
+    static constexpr int kMinimumWidth = 640;
+    static constexpr int kMinimumHeight = 480;
+
+    CChatWindow(StationEnvironment station, DesktopEnvironment desktop = {},
+                QWidget* parent = nullptr);
+    ~CChatWindow() override;
+
+    /// The station's initialisation (ends with the roll call); the hub's result.
+    int Start();
+    /// The orderly shutdown: edits taken, BYE, tray icon removed, handle, status and placement
+    /// saved. Runs once.
+    void Shutdown();
+
+    CChatDlg& Station() { return *m_station; }
+    QWidget* Control(int id) const;
+    QPushButton* Button(int id) const;
+    CInputEdit* MessageEdit() const { return m_messageEdit; }
+    QLineEdit* HandleEdit() const { return m_handleEdit; }
+    QLineEdit* StatusEdit() const { return m_statusEdit; }
+    QLineEdit* Ticker() const { return m_ticker; }
+    QGroupBox* RosterGroup() const { return m_rosterGroup; }
+    CMarkListCtrl* LogView() const { return m_logView; }
+    CMarkListCtrl* RosterView() const { return m_rosterView; }
+    QMenu* TrayMenu() const { return m_trayMenu.get(); }
+    QSystemTrayIcon* TrayIcon() const { return m_tray; }
+    bool TrayAvailable() const { return m_trayAvailable; }
+    int IdleCount() const { return m_idleCount; }
+    bool Armed() const { return m_armed; }
+    bool TimersRunning() const;
+    /// The period of timer `id` (kTickerTimer, kBulletinTimer, kAutoHideTimer) in ms.
+    int TimerInterval(int id) const;
+    /// The tray menu's four dialogs (options, canned phrases, information, about).
+    CDialogCommands& Dialogs() { return *m_dialogs; }
+    /// Dialog units of the template in pixels of this window's dialog font.
+    QRect FromDialogUnits(int x, int y, int w, int h) const;
+    /// The phrase menu as button 1026 shows it (the non-empty phrases, ids 60000 + n - 1).
+    std::unique_ptr<QMenu> BuildPhraseMenu();
+
+public slots:
+    void OnTimer(int id);
+    void ToggleWindow() override;
+    void ShowAction();
+    void HideAction();
+    void CloseBehaviour();
+    void QuitResident();
+    void OnCommand(int id);
+    void OnSuspend();
+    void OnResume();
+    void LayoutControls();
+
+signals:
+    void QuitRequested();
+    void NoticeShown(const QString& caption, const QString& text);
+    void InputRefused(int controlId, const QString& hint);
+    void OptionsRequested();
+    void PhrasesRequested();
+    void InfoRequested();
+    void AboutRequested();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // IChatFrontEnd
+    void Wake() override;
+    void Post(std::function<void()> task) override;
+    void ShowNotice(const std::string& caption, const std::string& text) override;
+    void PlaySound(const std::string& path) override;
+    void Beep() override;
+    void Popup() override;
+    void CloseRequested() override;
+    void MemberCountChanged(const std::string& caption, int count) override;
+    void AddTrayIcon() override;
+    void SetEditTexts(const std::string& handle, const std::string& status) override;
+    void StartTimers() override;
+    std::int32_t WindowTextColour() override;
+
+    void CreateControls();
+    void CreateTrayMenu();
+    QPushButton* AddButton(int id, const QString& caption, int x, int y, int w, int h);
+    QLineEdit* AddEdit(QLineEdit* edit, int id, int limit, int x, int y, int w, int h);
+    void OnSend();
+    void OnOk();
+    void OnLineCopy();
+    void InsertIntoMessage(const QString& text);
+    void RestorePlacement();
+    void SavePlacement();
+    void ShowTickerMenu(const QPoint& pos);
+    int TextWidth(std::string_view cp932) const;
+
+    DesktopEnvironment m_desktop;
+    CDialogUnits m_units{CDialogUnits::DialogFont()}; // the template's font and its scale
+    std::unique_ptr<CChatDlg> m_station;
+    std::unique_ptr<CDialogCommands> m_dialogs; // its dialogs edit the station's settings
+
+    CInputEdit* m_messageEdit = nullptr;
+    QLineEdit* m_handleEdit = nullptr;
+    QLineEdit* m_statusEdit = nullptr;
+    QLineEdit* m_ticker = nullptr;
+    QLabel* m_handleLabel = nullptr;
+    QGroupBox* m_rosterGroup = nullptr;
+    QGroupBox* m_logGroup = nullptr;
+    CMarkListCtrl* m_logView = nullptr;
+    CMarkListCtrl* m_rosterView = nullptr;
+    std::map<int, QWidget*> m_controls;
+
+    QSystemTrayIcon* m_tray = nullptr;
+    std::unique_ptr<QMenu> m_trayMenu;
+    bool m_trayAvailable = false;
+
+    QTimer m_tickerTimer;
+    QTimer m_bulletinTimer;
+    QTimer m_autoHideTimer;
+    bool m_timersStarted = false;
+    bool m_armed = false;
+    int m_idleCount = 0;
+
+    CAlertSound m_sound;
+    bool m_restoringPlacement = false;
+    bool m_quitting = false;
+    bool m_shutDown = false;
+};
+
+} // namespace palaverly

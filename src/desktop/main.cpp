@@ -1,0 +1,49 @@
+// palaverly [N]: the resident desktop program. One per user: a second start of it or of
+// palaverlyd ends at once with 255, before any window, socket or tray icon exists.
+
+#include "desktop/CChatWindow.h"
+#include "desktop/CPowerEvents.h"
+#include "desktop/CSignalWatcher.h"
+#include "desktop/DesktopResources.h"
+#include "hub/StationSetup.h"
+#include "sys/CInstanceLock.h"
+#include "wire/CBroadcastPort.h"
+
+#include <QApplication>
+#include <QSessionManager>
+
+int main(int argc, char** argv) {
+    using namespace palaverly;
+    CInstanceLock lock(CInstanceLock::DefaultFolder());
+    if (!lock.Acquired())
+        return 255;
+    // The port comes from the first argument alone; Qt's own options are not looked for.
+    const std::uint16_t port = ChatPort(argc > 1 ? argv[1] : nullptr);
+
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(QStringLiteral("palaverly"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    InitDesktopResources();
+
+    CChatWindow window(SystemEnvironment(port));
+    // exit(), not quit(): quit() first asks every window to close, and ours only hides.
+    CSignalWatcher signals_;
+    QObject::connect(&signals_, &CSignalWatcher::Received, &app, [] { QApplication::exit(0); });
+    QObject::connect(&window, &CChatWindow::QuitRequested, &app, [] { QApplication::exit(0); });
+    // The end of the desktop session closes the program, whether or not the log-off goes on.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) {
+                         window.Shutdown();
+                         QApplication::exit(0);
+                     });
+    CPowerEvents power;
+    QObject::connect(&power, &CPowerEvents::Suspending, &window, &CChatWindow::OnSuspend);
+    QObject::connect(&power, &CPowerEvents::Resumed, &window, &CChatWindow::OnResume);
+    power.Start();
+
+    window.Start();
+    const int result = app.exec();
+    window.Shutdown();
+    return result;
+}

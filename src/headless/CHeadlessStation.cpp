@@ -1,0 +1,250 @@
+#include "headless/CHeadlessStation.h"
+
+#include "text/Cp932.h"
+
+#include <cerrno>
+#include <csignal>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace palaverly {
+namespace {
+
+std::string U(const std::string& cp932) {
+    return cp932::ToUtf8(cp932);
+}
+
+// Tabs and line ends inside a field would break the one-line, tab-separated output.
+std::string Field(const std::string& cp932) {
+    std::string s = U(cp932);
+    for (char& c : s)
+        if (c == '\t' || c == '\n' || c == '\r')
+            c = ' ';
+    return s;
+}
+
+} // namespace
+
+CHeadlessStation::CHeadlessStation(StationEnvironment environment, int in, int out)
+    : m_in(in), m_out(out) {
+    m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_station = std::make_unique<CChatDlg>(*this, std::move(environment));
+}
+
+CHeadlessStation::~CHeadlessStation() {
+    m_station.reset();
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+}
+
+void CHeadlessStation::Print(const std::string& line) {
+    std::string out = line + "\n";
+    const char* p = out.data();
+    std::size_t left = out.size();
+    while (left > 0) {
+        ssize_t n = ::write(m_out, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return; // nobody reads us any more; the station goes on regardless
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+void CHeadlessStation::Wake() {
+    std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(m_wakeFd, &one, sizeof one);
+}
+
+void CHeadlessStation::Post(std::function<void()> task) {
+    {
+        std::lock_guard lock(m_postMutex);
+        m_posted.push_back(std::move(task));
+    }
+    Wake();
+}
+
+void CHeadlessStation::ShowNotice(const std::string& caption, const std::string& text) {
+    Print("NOTICE\t" + Field(caption) + "\t" + Field(text));
+}
+
+void CHeadlessStation::PlaySound(const std::string& path) {
+    Print("SOUND\t" + Field(path));
+}
+void CHeadlessStation::Beep() {
+    Print("BEEP");
+}
+void CHeadlessStation::Popup() {
+    Print("POPUP");
+}
+
+void CHeadlessStation::CloseRequested() {
+    // There is no window to hide: only "Flg CloseToUnload" makes a close do anything here.
+    if (m_station->Options().m_flgCloseToUnload)
+        m_finished = true;
+}
+
+void CHeadlessStation::TickerTextChanged(const std::string& text) {
+    Print("TICKER\t" + Field(text));
+}
+
+void CHeadlessStation::MemberCountChanged(const std::string&, int count) {
+    Print("MEMBERS\t" + std::to_string(count));
+}
+
+void CHeadlessStation::LogRowAdded(int row) {
+    const CMarkList& list = m_station->LogList();
+    std::string line = "LOG";
+    for (int c = 0; c < 5; ++c)
+        line += "\t" + Field(list.Text(row, c));
+    Print(line);
+}
+
+void CHeadlessStation::Ready() {
+    Print("READY");
+}
+
+int CHeadlessStation::FindRosterRow(const std::string& computerUtf8) {
+    auto name = cp932::FromUtf8(computerUtf8);
+    if (!name)
+        return -1;
+    const CMarkList& list = m_station->RosterList();
+    for (int row = 0; row < list.RowCount(); ++row)
+        if (list.Text(row, 2) == *name)
+            return row;
+    return -1;
+}
+
+void CHeadlessStation::Execute(const std::string& line) {
+    std::string command = line.substr(0, line.find(' '));
+    std::string argument = line.size() > command.size() ? line.substr(command.size() + 1) : "";
+    CChatDlg& s = *m_station;
+    CMarkList& roster = s.RosterList();
+
+    if (command == "mark" || command == "unmark") {
+        int row = FindRosterRow(argument);
+        if (row < 0)
+            return Print("ERROR\tno member " + argument);
+        roster.SetMark(row, command == "mark" ? 1 : 0, 1);
+    } else if (command == "mark-all") {
+        s.Roster().OnMarkAllOn();
+    } else if (command == "unmark-all") {
+        s.Roster().OnMarkAllOff();
+    } else if (command == "send") {
+        if (s.SendAction(argument) == CChatDlg::SendResult::Unrepresentable)
+            Print("ERROR\tcannot be sent in Shift-JIS: " + argument);
+    } else if (command == "beep" || command == "beep-silent") {
+        bool silent = command == "beep-silent";
+        s.BeepAction([silent] { return silent; });
+    } else if (command == "handle" || command == "status") {
+        std::string handle = command == "handle" ? argument : U(s.Handle());
+        std::string status = command == "status" ? argument : U(s.Status());
+        if (!s.CommitHandleAndStatus(handle, status))
+            Print("ERROR\tcannot be sent in Shift-JIS: " + argument);
+    } else if (command == "refresh") {
+        s.PostRefreshRoster();
+    } else if (command == "fetch") {
+        s.FetchBulletin();
+    } else if (command == "reload") {
+        s.ChatLog().OnReloadLog();
+    } else if (command == "clear") {
+        s.ChatLog().OnClearLog();
+    } else if (command == "suspend") {
+        s.OnSuspend();
+    } else if (command == "resume") {
+        s.OnResume();
+    } else if (command == "roster") {
+        for (int row = 0; row < roster.RowCount(); ++row) {
+            std::string out = "MEMBER";
+            for (int c = 0; c < 7; ++c)
+                out += "\t" + Field(roster.Text(row, c));
+            out += roster.IsMarked(row) ? "\t1" : "\t0";
+            Print(out);
+        }
+        Print("END");
+    } else if (command == "log") {
+        const CMarkList& log = s.LogList();
+        for (int row = 0; row < log.RowCount(); ++row) {
+            std::string out = "ROW";
+            for (int c = 0; c < 5; ++c)
+                out += "\t" + Field(log.Text(row, c));
+            Print(out);
+        }
+        Print("END");
+    } else if (command == "quit") {
+        m_finished = true;
+    } else if (!command.empty()) {
+        Print("ERROR\tunknown command " + command);
+    }
+}
+
+void CHeadlessStation::RunPending() {
+    std::uint64_t count;
+    [[maybe_unused]] ssize_t n = ::read(m_wakeFd, &count, sizeof count);
+    m_station->DrainReceived();
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::lock_guard lock(m_postMutex);
+            if (m_posted.empty())
+                break;
+            task = std::move(m_posted.front());
+            m_posted.pop_front();
+        }
+        task();
+    }
+}
+
+int CHeadlessStation::Run() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGHUP);
+    // Blocked before any thread starts, so only the signalfd sees them.
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    int signalFd = ::signalfd(-1, &signals, SFD_CLOEXEC);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    m_station->Initialize();
+
+    while (!m_finished) {
+        pollfd fds[3] = {{m_wakeFd, POLLIN, 0}, {signalFd, POLLIN, 0}, {m_in, POLLIN, 0}};
+        int r = ::poll(fds, 3, -1);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0)
+            break;
+        if (fds[0].revents)
+            RunPending();
+        if (fds[1].revents)
+            break;
+        if (fds[2].revents) {
+            char buffer[4096];
+            ssize_t n = ::read(m_in, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                break; // end of input: orderly shutdown
+            }
+            m_pendingInput.append(buffer, static_cast<std::size_t>(n));
+            std::size_t eol;
+            while (!m_finished && (eol = m_pendingInput.find('\n')) != std::string::npos) {
+                std::string line = m_pendingInput.substr(0, eol);
+                m_pendingInput.erase(0, eol + 1);
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                Execute(line);
+            }
+        }
+    }
+    m_station->Shutdown();
+    if (signalFd >= 0)
+        ::close(signalFd);
+    return 0;
+}
+
+} // namespace palaverly

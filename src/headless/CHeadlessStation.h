@@ -1,0 +1,65 @@
+#pragma once
+// The headless station: a CChatDlg driven by lines on standard input, reporting on standard
+// output, one line per event, UTF-8, fields separated by tabs.
+
+#include "hub/CChatDlg.h"
+#include "hub/IChatFrontEnd.h"
+
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace palaverly {
+
+class CHeadlessStation : public IChatFrontEnd {
+public:
+    /// `in` and `out` are file descriptors (standard input and output in palaverlyd).
+    CHeadlessStation(StationEnvironment environment, int in, int out);
+    ~CHeadlessStation() override;
+
+    /// Initialises the station and runs until end of input, `quit`, a termination signal or a
+    /// QUIT with "Flg CloseToUnload"; then shuts down in order. Returns the exit status.
+    int Run();
+
+    /// Carries out one command line (without its line end); used by Run and by tests.
+    void Execute(const std::string& line);
+
+    /// True once the station should shut down.
+    bool Finished() const { return m_finished; }
+
+    CChatDlg& Station() { return *m_station; }
+
+    // IChatFrontEnd
+    void Wake() override;
+    void Post(std::function<void()> task) override;
+    void ShowNotice(const std::string& caption, const std::string& text) override;
+    void PlaySound(const std::string& path) override;
+    void Beep() override;
+    void Popup() override;
+    void CloseRequested() override;
+    void TickerTextChanged(const std::string& text) override;
+    void MemberCountChanged(const std::string& caption, int count) override;
+    void LogRowAdded(int row) override;
+    void Ready() override;
+
+    /// Runs the posted tasks and the received datagrams waiting now.
+    void RunPending();
+
+private:
+    void Print(const std::string& line);
+    int FindRosterRow(const std::string& computerUtf8);
+
+    int m_in;
+    int m_out;
+    int m_wakeFd = -1;
+    std::mutex m_postMutex; // Wake() comes from the receive thread
+    std::deque<std::function<void()>> m_posted;
+    bool m_finished = false;
+    std::string m_pendingInput;
+    std::unique_ptr<CChatDlg> m_station;
+};
+
+} // namespace palaverly

@@ -1,0 +1,20 @@
+// palaverlyd [N]: the headless station. Same settings, daily log file and single-instance rule
+// as the desktop program; driven through standard input and output.
+
+#include "headless/CHeadlessStation.h"
+#include "hub/StationSetup.h"
+#include "sys/CInstanceLock.h"
+#include "wire/CBroadcastPort.h"
+
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    using namespace palaverly;
+    CInstanceLock lock(CInstanceLock::DefaultFolder());
+    if (!lock.Acquired())
+        return 255;
+
+    StationEnvironment env = SystemEnvironment(ChatPort(argc > 1 ? argv[1] : nullptr));
+    CHeadlessStation station(std::move(env), STDIN_FILENO, STDOUT_FILENO);
+    return station.Run();
+}

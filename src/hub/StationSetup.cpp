@@ -1,0 +1,30 @@
+#include "hub/StationSetup.h"
+
+#include "sys/Identity.h"
+#include "text/Cp932.h"
+#include "wire/CBroadcastPort.h"
+#include "wire/StationId.h"
+
+namespace palaverly {
+
+StationEnvironment SystemEnvironment(std::uint16_t port) {
+    StationEnvironment env;
+    env.port = port;
+    env.settingsFile = CSettingsStore::DefaultPath();
+    env.clock = SystemLocalTime;
+    env.makePort = [](std::uint16_t chatPort, ErrorSink errors) -> std::unique_ptr<CDatagramPort> {
+        return std::make_unique<CBroadcastPort>(chatPort, std::move(errors));
+    };
+    env.hostName = [] { return LocalHostName(); };
+    // Names from the system are UTF-8; peers expect CP932.
+    env.computerName = [] {
+        return cp932::CutToBytes(cp932::FromUtf8Lossy(LocalComputerName()), 15);
+    };
+    env.userName = [] { return cp932::FromUtf8Lossy(LocalUserName()); };
+    env.stationId = [] { return LocalStationId(LocalHostName()); };
+    // Headless stations have no font: a fixed width per byte keeps column widths sensible.
+    env.measure = [](std::string_view text) { return static_cast<int>(text.size()) * 7; };
+    return env;
+}
+
+} // namespace palaverly

@@ -1,0 +1,95 @@
+#include "station/CChatLog.h"
+
+#include "settings/COptionValues.h"
+#include "station/CDailyLogFile.h"
+#include "table/CMarkList.h"
+#include "text/Cp932.h"
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+namespace palaverly {
+namespace {
+
+constexpr std::size_t kCopyLimit = 1023;
+
+std::string OrSpace(std::optional<std::string_view> text) {
+    return text ? std::string(*text) : std::string(" ");
+}
+
+} // namespace
+
+CChatLog::CChatLog(CMarkList& list, const COptionValues& options, CDailyLogFile& logFile,
+                   Clock clock, HandleFn currentHandle, ColourFn windowTextColour)
+    : m_list(list), m_options(options), m_logFile(logFile), m_clock(std::move(clock)),
+      m_currentHandle(std::move(currentHandle)), m_windowTextColour(std::move(windowTextColour)) {}
+
+int CChatLog::AddLogRow(std::optional<std::string_view> receiver,
+                        std::optional<std::string_view> sender,
+                        std::optional<std::string_view> time, std::optional<std::string_view> kind,
+                        std::optional<std::string_view> content) {
+    std::string timeText;
+    if (time) {
+        timeText = *time;
+    } else {
+        const LocalTime now = m_clock();
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%2d:%02d", now.hour, now.minute);
+        timeText = buffer;
+    }
+    return AddRow(OrSpace(receiver), OrSpace(sender), std::move(timeText), OrSpace(kind),
+                  OrSpace(content), FileWrite::Append);
+}
+
+int CChatLog::AddRow(std::string receiver, std::string sender, std::string time, std::string kind,
+                     std::string content, FileWrite write) {
+    std::int32_t colour = m_windowTextColour ? m_windowTextColour() : 0;
+    const std::string handle = m_currentHandle ? m_currentHandle() : std::string();
+    // Equality, not containment: Taro2's messages are not Taro's, and an empty handle would
+    // otherwise be found in every sender.
+    if (!handle.empty() && sender == handle)
+        colour = m_options.m_colorMyMessage;
+
+    std::vector<std::string> texts;
+    texts.reserve(5);
+    texts.push_back(std::move(receiver));
+    texts.push_back(std::move(sender));
+    texts.push_back(std::move(time));
+    texts.push_back(std::move(kind));
+    texts.push_back(std::move(content));
+    const int row = m_list.InsertRow(std::move(texts), colour);
+    int result = 0;
+    if (write == FileWrite::Append && m_options.m_flgLogOutput)
+        result = m_logFile.AppendRow(m_list.Text(row, 0), m_list.Text(row, 1), m_list.Text(row, 3),
+                                     m_list.Text(row, 4));
+    if (m_rowAdded)
+        m_rowAdded(row, m_list.Text(row, 0), m_list.Text(row, 1), m_list.Text(row, 2),
+                   m_list.Text(row, 3), m_list.Text(row, 4));
+    return result;
+}
+
+void CChatLog::OnClearLog() {
+    m_list.DeleteAllRows();
+}
+
+int CChatLog::OnReloadLog() {
+    OnClearLog();
+    return ReloadLogFile();
+}
+
+int CChatLog::ReloadLogFile() {
+    // The rows come from the file: writing them back would double every line.
+    return m_logFile.ReloadLogFile(m_list, [this](const LogLineFields& f) {
+        AddRow(f.receiver, f.sender, f.time, f.kind, f.content, FileWrite::Skip);
+    });
+}
+
+std::optional<std::string> CChatLog::OnLineCopy() const {
+    const int row = m_list.FirstMarked();
+    if (row < 0)
+        return std::nullopt;
+    return cp932::CutToBytes(m_list.Text(row, 4), kCopyLimit);
+}
+
+} // namespace palaverly

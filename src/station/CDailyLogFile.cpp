@@ -1,0 +1,238 @@
+#include "station/CDailyLogFile.h"
+
+#include "settings/COptionValues.h"
+#include "table/CMarkList.h"
+#include "text/Cp932.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace palaverly {
+namespace {
+
+// A written line never exceeds what one read takes back, so that it reloads as one row on
+// this system and on Windows stations alike.
+constexpr std::size_t kMaxLineBytes = CDailyLogFile::kReadChunk;
+
+// A tab, CR or LF inside a text would split its line when read back (and let a peer forge
+// log lines); a NUL ends a text as it does in the fixed buffers of the wire.
+void AppendField(std::string& line, std::string_view text) {
+    for (char c : cp932::UpToNul(text))
+        line.push_back(c == '\t' || c == '\r' || c == '\n' ? ' ' : c);
+}
+
+// Reads a file the way the C runtime's text mode does on Windows: CR LF becomes LF.
+class CLineReader {
+public:
+    explicit CLineReader(int fd) : m_fd(fd) {}
+
+    // The next line of at most kReadChunk bytes, its LF included when it fits; false at the
+    // end of the file (or on a read error, which ends the reading as the end would).
+    bool ReadLine(std::string& out) {
+        out.clear();
+        bool any = false;
+        while (out.size() < CDailyLogFile::kReadChunk) {
+            int c = GetText();
+            if (c < 0)
+                break;
+            if (m_skipLineEnd) {
+                m_skipLineEnd = false;
+                // The previous piece filled a whole read: its line end would only make a
+                // phantom empty row.
+                if (c == '\n')
+                    continue;
+            }
+            any = true;
+            out.push_back(static_cast<char>(c));
+            if (c == '\n')
+                return true;
+        }
+        if (out.size() == CDailyLogFile::kReadChunk)
+            m_skipLineEnd = true;
+        return any;
+    }
+
+private:
+    int Peek() {
+        if (m_pos == m_length && !Fill())
+            return -1;
+        return static_cast<unsigned char>(m_buffer[m_pos]);
+    }
+    int Get() {
+        int c = Peek();
+        if (c >= 0)
+            ++m_pos;
+        return c;
+    }
+    int GetText() {
+        int c = Get();
+        if (c == '\r' && Peek() == '\n') {
+            ++m_pos;
+            return '\n';
+        }
+        return c;
+    }
+    bool Fill() {
+        for (;;) {
+            ssize_t n = ::read(m_fd, m_buffer, sizeof m_buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            m_pos = 0;
+            m_length = n > 0 ? static_cast<std::size_t>(n) : 0;
+            return m_length > 0;
+        }
+    }
+
+    int m_fd;
+    char m_buffer[65536];
+    std::size_t m_pos = 0;
+    std::size_t m_length = 0;
+    bool m_skipLineEnd = false;
+};
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+} // namespace
+
+std::string GetTabField(std::string_view line, int n) {
+    std::size_t start = 0;
+    for (int tabs = 0; tabs < n; ++tabs) {
+        std::size_t tab = line.find('\t', start);
+        if (tab == std::string_view::npos)
+            return {};
+        start = tab + 1;
+    }
+    std::string_view field = line.substr(start);
+    return std::string(field.substr(0, field.find('\t')));
+}
+
+CDailyLogFile::CDailyLogFile(const COptionValues& options, const LocalTime& today, Clock clock)
+    : m_options(options), m_clock(std::move(clock)) {
+    char name[64];
+    std::snprintf(name, sizeof name, "CHAT%2d%02d%02d.LOG", today.year - 1900, today.month,
+                  today.day);
+    m_fileName = name;
+}
+
+std::optional<std::string> CDailyLogFile::LogFilePath() const {
+    const std::string& folder = m_options.m_logSavePath;
+    if (folder.empty())
+        return std::nullopt;
+    std::string path = cp932::ToUtf8(folder);
+    if (path.front() != '/')
+        return std::nullopt;
+    if (path.back() != '/')
+        path += '/';
+    path += m_fileName;
+    if (path.size() >= PATH_MAX)
+        return std::nullopt;
+    return path;
+}
+
+std::string CDailyLogFile::FormatLine(const LocalTime& time, std::string_view receiver,
+                                      std::string_view sender, std::string_view kind,
+                                      std::string_view content) {
+    char stamp[48];
+    std::snprintf(stamp, sizeof stamp, "%2d:%02d'%02d", time.hour, time.minute, time.second);
+    std::string line = stamp;
+    for (std::string_view text : {receiver, sender, kind, content}) {
+        line += '\t';
+        AppendField(line, text);
+    }
+    if (line.size() > kMaxLineBytes)
+        line = cp932::CutToBytes(line, kMaxLineBytes);
+    line += "\r\n";
+    return line;
+}
+
+int CDailyLogFile::AppendRow(std::string_view receiver, std::string_view sender,
+                             std::string_view kind, std::string_view content) const {
+    const std::optional<std::string> path = LogFilePath();
+    if (!path)
+        return -1;
+    // The log holds private conversations: readable by its owner only.
+    int fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0600);
+    if (fd < 0)
+        return -1;
+    const std::string line = FormatLine(m_clock(), receiver, sender, kind, content);
+    struct stat before {};
+    const bool sized = ::fstat(fd, &before) == 0;
+    bool ok = WriteAll(fd, line);
+    if (!ok && sized) {
+        // Take back a partial line so that the next one starts on a line of its own.
+        [[maybe_unused]] int ignored = ::ftruncate(fd, before.st_size);
+    }
+    if (::close(fd) != 0)
+        ok = false;
+    return ok ? 0 : -1;
+}
+
+int CDailyLogFile::ReloadLogFile(CMarkList& view,
+                                 const std::function<void(const LogLineFields&)>& addRow) const {
+    const std::optional<std::string> path = LogFilePath();
+    int fd = path ? ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY) : -1;
+    if (fd < 0)
+        return 1;
+    CLineReader reader(fd);
+    std::string line;
+    for (;;) {
+        view.TrimRows(kReloadRowLimit);
+        if (!reader.ReadLine(line))
+            break;
+        std::string_view text = line;
+        text = text.substr(0, text.find_first_of("\r\n"));
+        LogLineFields fields;
+        fields.time = GetTabField(text, 0);
+        fields.time.resize(std::min(fields.time.size(), fields.time.find('\'')));
+        fields.receiver = GetTabField(text, 1);
+        fields.sender = GetTabField(text, 2);
+        fields.kind = GetTabField(text, 3);
+        fields.content = GetTabField(text, 4);
+        addRow(fields);
+    }
+    ::close(fd);
+    view.TrimRows(kReloadRowLimit);
+    return 0;
+}
+
+int CDailyLogFile::EnsureLogFolder(std::string_view logSavePath, std::string_view defaultPath) {
+    if (logSavePath != defaultPath)
+        return 0;
+    const std::string folder = cp932::ToUtf8(logSavePath);
+    if (folder.empty() || folder.front() != '/')
+        return -1;
+    // Missing parents ($XDG_DATA_HOME on a fresh account) are made private as well.
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string prefix = folder.substr(0, slash);
+        struct stat st {};
+        if (::stat(prefix.c_str(), &st) != 0 && ::mkdir(prefix.c_str(), 0700) != 0 &&
+            errno != EEXIST)
+            return -1;
+        if (slash == std::string::npos)
+            break;
+    }
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : -1;
+}
+
+int CDailyLogFile::EnsureDefaultLogFolder(const COptionValues& options) {
+    return EnsureLogFolder(options.m_logSavePath, COptionValues::DefaultLogSavePath());
+}
+
+} // namespace palaverly

@@ -1,0 +1,80 @@
+#pragma once
+// The daily log file: one tab-separated CP932 line per chat-log row, CR LF line ends, byte for
+// byte the format that Windows stations write, so files move freely between the two.
+
+#include "sys/Clock.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace palaverly {
+
+class CMarkList;
+struct COptionValues;
+
+/// The fields of one log line as the view shows them again.
+struct LogLineFields {
+    std::string time;     // field 0 up to its apostrophe: "%2d:%02d"
+    std::string receiver; // field 1
+    std::string sender;   // field 2
+    std::string kind;     // field 3
+    std::string content;  // field 4
+};
+
+/// Field `n` of a tab-separated line: n <= 0 gives the text before the first tab, n >= 1 the
+/// text after the n-th tab up to the next one. Empty when the line has fewer than n tabs.
+std::string GetTabField(std::string_view line, int n);
+
+class CDailyLogFile {
+public:
+    /// Rows kept by a reload: the last this many lines of the file.
+    static constexpr int kReloadRowLimit = 300;
+    /// Longest piece of a line read back as one row; a longer line gives further rows.
+    static constexpr std::size_t kReadChunk = 1022;
+
+    /// The file name is fixed from `today` for the whole run; the folder is read from
+    /// `options.m_logSavePath` (CP932) each time a path is built; `clock` stamps each line.
+    CDailyLogFile(const COptionValues& options, const LocalTime& today, Clock clock);
+
+    /// "CHAT%2d%02d%02d.LOG" of year - 1900, month, day: CHAT1261208.LOG for 8 December 2026.
+    const std::string& FileName() const { return m_fileName; }
+
+    /// The full path in the file system's encoding (UTF-8), or nothing when the folder is
+    /// empty or not absolute (a desktop program has no meaningful current directory) or the
+    /// path is too long.
+    std::optional<std::string> LogFilePath() const;
+
+    /// Appends one line stamped with the clock's time: "%2d:%02d'%02d\t%s\t%s\t%s\t%s" CR LF.
+    /// The file is created with mode 0600. 0 when the whole line was written, -1 otherwise
+    /// (no usable folder, cannot open, short or failed write).
+    int AppendRow(std::string_view receiver, std::string_view sender, std::string_view kind,
+                  std::string_view content) const;
+
+    /// Reads the file back into `view` through `addRow`: before every line and once at the end
+    /// the view is trimmed to kReloadRowLimit rows, so it ends with the file's last lines.
+    /// 0 when the file was read, 1 when it cannot be opened.
+    int ReloadLogFile(CMarkList& view,
+                      const std::function<void(const LogLineFields&)>& addRow) const;
+
+    /// The line AppendRow writes for these texts at `time`, CR LF included.
+    static std::string FormatLine(const LocalTime& time, std::string_view receiver,
+                                  std::string_view sender, std::string_view kind,
+                                  std::string_view content);
+
+    /// Creates the log folder (and its missing parents) with mode 0700, but only when
+    /// `logSavePath` is `defaultPath`: a folder the user chose is never created. 0 when the
+    /// folder exists afterwards or is not the default, -1 when it could not be created.
+    static int EnsureLogFolder(std::string_view logSavePath, std::string_view defaultPath);
+    /// EnsureLogFolder with the platform default of "LogSavePath"; the station calls it once
+    /// at start-up.
+    static int EnsureDefaultLogFolder(const COptionValues& options);
+
+private:
+    const COptionValues& m_options;
+    Clock m_clock;
+    std::string m_fileName;
+};
+
+} // namespace palaverly

@@ -1,0 +1,163 @@
+#include "station/CMemberRoster.h"
+
+#include "settings/CNoticeTemplates.h"
+#include "settings/COptionValues.h"
+#include "station/CChatLog.h"
+#include "table/CMarkList.h"
+#include "text/Cp932.h"
+#include "wire/StationId.h"
+
+#include <iterator>
+#include <utility>
+#include <vector>
+
+namespace palaverly {
+namespace {
+
+enum RosterColumn { kHandle = 0, kStatus = 1, kComputer = 2 };
+constexpr int kSenderColumn = 1;
+
+struct ColumnDefault {
+    const char* title; // UTF-8 here, CP932 in the list
+    int width;
+};
+
+constexpr ColumnDefault kRosterColumns[] = {
+    {"ﾊﾝﾄﾞﾙ", 50},   {"状態", 80},          {"ｺﾝﾋﾟｭｰﾀ名", 70},   {"IPｱﾄﾞﾚｽ", 60},
+    {"ﾊﾞｰｼﾞｮﾝ", 60}, {"最終ﾛｸﾞｲﾝ日時", 90}, {"ﾈｯﾄﾜｰｸｺﾒﾝﾄ", 100},
+};
+constexpr int kChatLogWidth = 50;
+constexpr const char* kChatLogTitles[] = {"受信者", "送信者", "時刻", "種別", "内容"};
+
+// Templates "文言03" and "文言04" sit at these indexes.
+constexpr int kLoginTemplate = 2;
+constexpr int kLogoutTemplate = 3;
+
+} // namespace
+
+CMemberRoster::CMemberRoster(CMarkList& list, CChatLog& chatLog, const COptionValues& options,
+                             const CNoticeTemplates& templates, Callbacks callbacks)
+    : m_list(list), m_chatLog(chatLog), m_options(options), m_templates(templates),
+      m_callbacks(std::move(callbacks)), m_caption(cp932::Sjis("ﾕｰｻﾞｰ情報()")) {}
+
+int CMemberRoster::SetupListColumns(int flags) {
+    CMarkList& log = m_chatLog.List();
+    if (flags & kInsertChatLogColumns)
+        for (const char* title : kChatLogTitles)
+            log.InsertColumn(cp932::Sjis(title), kChatLogWidth);
+    if (flags & kInsertRosterColumns)
+        for (const ColumnDefault& c : kRosterColumns)
+            m_list.InsertColumn(cp932::Sjis(c.title), c.width);
+    if (flags & kResetChatLogWidths)
+        for (int c = 0; c < static_cast<int>(std::size(kChatLogTitles)); ++c)
+            log.SetColumnWidth(c, kChatLogWidth);
+    if (flags & kResetRosterWidths)
+        for (int c = 0; c < static_cast<int>(std::size(kRosterColumns)); ++c)
+            m_list.SetColumnWidth(c, kRosterColumns[c].width);
+    return 0;
+}
+
+int CMemberRoster::FindMemberRow(std::string_view key) const {
+    // Whole-text equality: a containment test would take PC1 for the PC10 listed above it.
+    for (int row = 0; row < m_list.RowCount(); ++row)
+        if (m_list.Text(row, kComputer) == key)
+            return row;
+    return -1;
+}
+
+int CMemberRoster::UpsertMember(std::string_view stationId, std::string_view status,
+                                std::string_view computerName, std::string_view handleName,
+                                std::string_view version, std::string_view comment,
+                                std::string_view loginTime) {
+    std::vector<std::string> texts{std::string(handleName),   std::string(status),
+                                   std::string(computerName), StationIdDisplay(stationId),
+                                   std::string(version),      std::string(loginTime),
+                                   std::string(comment)};
+    const int row = FindMemberRow(computerName);
+    if (row < 0) {
+        m_list.InsertRow(std::move(texts), -1);
+        if (m_options.m_flgLoginLogoutCheck)
+            AddNotice(m_templates.m_texts[kLoginTemplate], std::string(handleName));
+    } else if (m_list.Text(row, kHandle) != handleName || m_list.Text(row, kStatus) != status) {
+        m_list.UpdateRow(row, std::move(texts));
+    }
+    UpdateMemberCount();
+    if (!m_firstInfoSeen) {
+        m_firstInfoSeen = true;
+        if (m_callbacks.fetchBulletin)
+            m_callbacks.fetchBulletin();
+    }
+    return 0;
+}
+
+int CMemberRoster::RemoveMember(std::string_view /*stationId*/, std::string_view computerName) {
+    const int row = FindMemberRow(computerName);
+    if (row >= 0) {
+        if (m_options.m_flgLoginLogoutCheck)
+            AddNotice(m_templates.m_texts[kLogoutTemplate], m_list.Text(row, kHandle));
+        m_list.DeleteRow(row);
+    }
+    UpdateMemberCount();
+    return 0;
+}
+
+std::string CMemberRoster::FindHandleByComputerName(std::string_view computerName) const {
+    const int row = FindMemberRow(computerName);
+    return row < 0 ? std::string() : m_list.Text(row, kHandle);
+}
+
+int CMemberRoster::UpdateMemberCount() {
+    const int count = m_list.RowCount();
+    if (count == m_countShown)
+        return 0;
+    const std::size_t paren = m_caption.find('(');
+    if (paren != std::string::npos)
+        m_caption.resize(paren);
+    m_caption += '(' + std::to_string(count) + ')';
+    m_countShown = count;
+    if (m_callbacks.captionChanged)
+        m_callbacks.captionChanged(m_caption);
+    return 0;
+}
+
+void CMemberRoster::SetCaption(std::string caption) {
+    m_caption = std::move(caption);
+    if (m_callbacks.captionChanged)
+        m_callbacks.captionChanged(m_caption);
+}
+
+void CMemberRoster::OnMarkAllOn() {
+    for (int row = 0; row < m_list.RowCount(); ++row)
+        m_list.SetMark(row, true, true);
+}
+
+void CMemberRoster::OnMarkAllOff() {
+    for (int row = 0; row < m_list.RowCount(); ++row)
+        m_list.SetMark(row, false, true);
+}
+
+int CMemberRoster::OnLogRowClicked(int controlId, int row) {
+    if (controlId != kChatLogControlId || !m_options.m_flgLogClickToUserMarkOn)
+        return 0;
+    const CMarkList& log = m_chatLog.List();
+    const bool hasSender = row >= 0 && row < log.RowCount();
+    const std::string sender = hasSender ? log.Text(row, kSenderColumn) : std::string();
+    for (int r = 0; r < m_list.RowCount(); ++r) {
+        const bool match = hasSender && m_list.Text(r, kHandle) == sender;
+        m_list.SetMark(r, match, match);
+    }
+    return 0;
+}
+
+void CMemberRoster::Clear() {
+    m_list.DeleteAllRows();
+    SetupListColumns(kResetRosterWidths);
+}
+
+void CMemberRoster::AddNotice(const std::string& templ, const std::string& handle) {
+    static const std::string kSystemKind = cp932::Sjis("ｼｽﾃﾑ");
+    m_chatLog.AddLogRow(std::nullopt, std::nullopt, std::nullopt, kSystemKind,
+                        FillTemplate(templ, handle));
+}
+
+} // namespace palaverly

@@ -1,0 +1,113 @@
+#include "sys/Identity.h"
+
+#include "text/Cp932.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdlib>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <utility>
+
+namespace palaverly {
+
+std::string ComputerNameFromHostName(std::string_view hostName) {
+    const std::string_view name = cp932::UpToNul(hostName.substr(0, hostName.find('.')));
+    return cp932::CutToBytes(name, kComputerNameMaxBytes);
+}
+
+std::string ChooseUserName(std::string_view passwdName, std::string_view environmentUser) {
+    return std::string(passwdName.empty() ? environmentUser : passwdName);
+}
+
+bool IsUnusableStationAddress(std::uint32_t address) {
+    return address == INADDR_ANY || (address >> 24) == 127;
+}
+
+std::optional<std::uint32_t> ChooseStationAddress(std::optional<std::uint32_t> resolved,
+                                                  const std::vector<InterfaceAddress>& interfaces) {
+    if (resolved && !IsUnusableStationAddress(*resolved))
+        return resolved;
+    for (const InterfaceAddress& candidate : interfaces) {
+        if (candidate.up && !candidate.loopback && !IsUnusableStationAddress(candidate.address))
+            return candidate.address;
+    }
+    return std::nullopt;
+}
+
+std::string LocalHostName() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0)
+        return {};
+    return name;
+}
+
+std::optional<std::uint32_t> ResolveIpv4(const std::string& hostName) {
+    if (hostName.empty())
+        return std::nullopt;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* results = nullptr;
+    if (getaddrinfo(hostName.c_str(), nullptr, &hints, &results) != 0 || results == nullptr)
+        return std::nullopt;
+    std::optional<std::uint32_t> address;
+    for (const addrinfo* entry = results; entry != nullptr; entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
+            address = ntohl(reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr);
+            break;
+        }
+    }
+    freeaddrinfo(results);
+    return address;
+}
+
+std::vector<InterfaceAddress> LocalInterfaceAddresses() {
+    std::vector<InterfaceAddress> addresses;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return addresses;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET)
+            continue;
+        InterfaceAddress item;
+        item.name = entry->ifa_name != nullptr ? entry->ifa_name : "";
+        item.address =
+            ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr);
+        item.up = (entry->ifa_flags & IFF_UP) != 0;
+        item.loopback = (entry->ifa_flags & IFF_LOOPBACK) != 0;
+        addresses.push_back(std::move(item));
+    }
+    freeifaddrs(list);
+    return addresses;
+}
+
+std::string LocalComputerName() {
+    return ComputerNameFromHostName(LocalHostName());
+}
+
+std::string LocalUserName() {
+    std::string passwdName;
+    long suggested = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::size_t size = suggested > 0 ? static_cast<std::size_t>(suggested) : 1024;
+    for (int attempt = 0; attempt < 8; ++attempt, size *= 2) {
+        std::string buffer(size, '\0');
+        passwd entry{};
+        passwd* found = nullptr;
+        const int rc = getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found);
+        if (rc == ERANGE)
+            continue;
+        if (rc == 0 && found != nullptr && found->pw_name != nullptr)
+            passwdName = found->pw_name;
+        break;
+    }
+    const char* environmentUser = std::getenv("USER");
+    return ChooseUserName(passwdName, environmentUser != nullptr ? environmentUser : "");
+}
+
+} // namespace palaverly

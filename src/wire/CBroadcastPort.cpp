@@ -1,0 +1,167 @@
+#include "wire/CBroadcastPort.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace palaverly {
+namespace {
+
+// Without a wake-up descriptor a blocked Receive re-checks the interrupt flag this often.
+constexpr int kFallbackPollMs = 100;
+
+sockaddr_in Ipv4Address(std::uint32_t address, std::uint16_t port) {
+    sockaddr_in result{};
+    result.sin_family = AF_INET;
+    result.sin_addr.s_addr = htonl(address);
+    result.sin_port = htons(port);
+    return result;
+}
+
+void CloseIfOpen(int& fd) {
+    if (fd >= 0)
+        close(fd);
+    fd = -1;
+}
+
+} // namespace
+
+std::uint16_t ChatPort(const char* commandLine) {
+    long offset = 0;
+    if (commandLine != nullptr) {
+        // atol semantics, but saturating instead of undefined on overflow.
+        offset = std::strtol(commandLine, nullptr, 10);
+    }
+    return static_cast<std::uint16_t>(8000UL + static_cast<unsigned long>(offset));
+}
+
+CBroadcastPort::CBroadcastPort(std::uint16_t port, ErrorSink errors, std::uint32_t destination)
+    : m_port(port) {
+    auto report = [&errors](const char* text) {
+        if (errors)
+            errors("msg", text);
+    };
+    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+
+    m_receiveSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (m_receiveSocket < 0) {
+        report("create ssocket  error");
+        return;
+    }
+    // No SO_REUSEADDR: a second station on the same port must see "bind error", as peers do.
+    m_receiveAddress = Ipv4Address(INADDR_ANY, m_port);
+    if (bind(m_receiveSocket, reinterpret_cast<const sockaddr*>(&m_receiveAddress),
+             sizeof m_receiveAddress) != 0) {
+        // An unbound socket could never receive; without it Receive fails at once.
+        CloseIfOpen(m_receiveSocket);
+        report("bind error");
+        return;
+    }
+    // A burst from many stations waits in the kernel while the UI thread dispatches; the
+    // default buffer holds only a few hundred datagrams. The kernel caps it at rmem_max.
+    const int receiveBuffer = 2 * 1024 * 1024;
+    setsockopt(m_receiveSocket, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+
+    m_sendSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (m_sendSocket < 0) {
+        report("create socket send error");
+        return;
+    }
+    const int enable = 1;
+    setsockopt(m_sendSocket, SOL_SOCKET, SO_BROADCAST, &enable, sizeof enable);
+    m_sendAddress = Ipv4Address(INADDR_ANY, 0);
+    if (bind(m_sendSocket, reinterpret_cast<const sockaddr*>(&m_sendAddress),
+             sizeof m_sendAddress) != 0)
+        return;
+
+    m_broadcastDestination = Ipv4Address(destination, m_port);
+    m_destinationReady = true;
+}
+
+CBroadcastPort::~CBroadcastPort() {
+    // Wake a blocked Receive first so that the receive lock becomes free.
+    Interrupt();
+    {
+        std::lock_guard lock(m_receiveLock);
+        CloseIfOpen(m_receiveSocket);
+    }
+    {
+        std::lock_guard lock(m_sendLock);
+        CloseIfOpen(m_sendSocket);
+    }
+    CloseIfOpen(m_wakeFd);
+}
+
+int CBroadcastPort::Send(const char* buffer, short length) {
+    if (buffer == nullptr || length < 0)
+        return EINVAL;
+    std::lock_guard lock(m_sendLock);
+    if (m_sendSocket < 0)
+        return EBADF;
+    if (!m_destinationReady)
+        return EDESTADDRREQ;
+    for (;;) {
+        const ssize_t sent = sendto(m_sendSocket, buffer, static_cast<std::size_t>(length), 0,
+                                    reinterpret_cast<const sockaddr*>(&m_broadcastDestination),
+                                    sizeof m_broadcastDestination);
+        if (sent >= 0)
+            return 0;
+        if (errno != EINTR)
+            return errno;
+    }
+}
+
+int CBroadcastPort::Receive(char* buffer, short length) {
+    if (buffer == nullptr || length <= 0)
+        return EINVAL;
+    if (m_interrupted.load())
+        return ECANCELED;
+    std::lock_guard lock(m_receiveLock);
+    const std::size_t wanted = static_cast<std::size_t>(length);
+    for (;;) {
+        if (m_interrupted.load())
+            return ECANCELED;
+        // Without a bound socket nothing can arrive: wait for Interrupt rather than failing at
+        // once, which would make a receive loop spin.
+        pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {m_receiveSocket, POLLIN, 0}};
+        const nfds_t count = m_receiveSocket >= 0 ? 2 : 1;
+        const int ready = poll(fds, count, m_wakeFd >= 0 ? -1 : kFallbackPollMs);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (m_interrupted.load() || fds[0].revents != 0)
+            return ECANCELED;
+        if (count < 2 || fds[1].revents == 0)
+            continue;
+        // MSG_TRUNC makes recv report the datagram's real length, so a longer one is noticed.
+        const ssize_t received = recv(m_receiveSocket, buffer, wanted, MSG_TRUNC | MSG_DONTWAIT);
+        if (received < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
+                continue;
+            return errno;
+        }
+        if (static_cast<std::size_t>(received) != wanted) {
+            std::memset(buffer, 0, wanted);
+            return EMSGSIZE;
+        }
+        return 0;
+    }
+}
+
+void CBroadcastPort::Interrupt() {
+    m_interrupted.store(true);
+    if (m_wakeFd >= 0) {
+        // The counter is never read back, so the descriptor stays readable for every later poll.
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = write(m_wakeFd, &one, sizeof one);
+    }
+}
+
+} // namespace palaverly

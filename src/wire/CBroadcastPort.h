@@ -1,0 +1,65 @@
+#pragma once
+// UDP broadcast transport: one socket bound to INADDR_ANY:port for receiving, one socket
+// with SO_BROADCAST bound to port 0 for sending to the broadcast destination on the same port.
+
+#include "wire/CDatagramPort.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <netinet/in.h>
+#include <string>
+
+namespace palaverly {
+
+/// Receives set-up failures: caption and text, as the desktop program shows them in a box.
+using ErrorSink = std::function<void(const std::string& caption, const std::string& text)>;
+
+/// The chat port: 8000 plus atol of the command-line text after the program name (null or
+/// non-numeric gives 8000), low 16 bits only, as htons would keep.
+std::uint16_t ChatPort(const char* commandLine);
+
+class CBroadcastPort : public CDatagramPort {
+public:
+    /// Sets the port up in order; a failing step reports through `errors` (caption "msg") and
+    /// ends the set-up, the object being usable (and failing) all the same.
+    /// `destination` (host byte order) is INADDR_BROADCAST except in tests.
+    CBroadcastPort(std::uint16_t port, ErrorSink errors,
+                   std::uint32_t destination = INADDR_BROADCAST);
+    ~CBroadcastPort() override;
+    CBroadcastPort(const CBroadcastPort&) = delete;
+    CBroadcastPort& operator=(const CBroadcastPort&) = delete;
+
+    /// Sends `length` bytes to the broadcast destination under the send lock; 0 or errno
+    /// (EBADF without a send socket, EDESTADDRREQ when the set-up stopped before the destination).
+    int Send(const char* buffer, short length) override;
+    /// Waits under the receive lock for one datagram of exactly `length` bytes; a datagram of any
+    /// other length is dropped with EMSGSIZE and leaves `buffer` zero-filled. A port that could
+    /// not bind its receive socket receives nothing and returns only at Interrupt (ECANCELED).
+    int Receive(char* buffer, short length) override;
+    /// Wakes a blocked Receive; from then on Receive returns ECANCELED at once.
+    void Interrupt() override;
+
+    /// The chat port this object was set up for.
+    std::uint16_t Port() const { return m_port; }
+
+    /// True when the receive socket was created and bound; without it Receive only waits for
+    /// Interrupt, as nothing can ever arrive.
+    bool CanReceive() const { return m_receiveSocket >= 0; }
+
+private:
+    std::mutex m_sendLock;
+    std::mutex m_receiveLock;
+    std::uint16_t m_port;
+    sockaddr_in m_receiveAddress{};
+    sockaddr_in m_broadcastDestination{};
+    sockaddr_in m_sendAddress{};
+    bool m_destinationReady = false;
+    int m_sendSocket = -1;
+    int m_receiveSocket = -1;
+    int m_wakeFd = -1; // eventfd that wakes a blocked Receive
+    std::atomic<bool> m_interrupted{false};
+};
+
+} // namespace palaverly

@@ -1,0 +1,69 @@
+#pragma once
+// Stations on the simulated LAN, pumped by hand so that every test is deterministic.
+
+#include "CSimulatedLan.h"
+#include "hub/CChatDlg.h"
+#include "text/Cp932.h"
+
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace palaverly::test {
+
+/// Records what a station asks of its front end.
+class CRecordingFrontEnd : public IChatFrontEnd {
+public:
+    void Wake() override { ++wakes; }
+    void Post(std::function<void()> task) override { posted.push_back(std::move(task)); }
+    void ShowNotice(const std::string& caption, const std::string& text) override {
+        notices.push_back(cp932::ToUtf8(caption) + "|" + cp932::ToUtf8(text));
+    }
+    void PlaySound(const std::string& path) override { sounds.push_back(path); }
+    void Beep() override { ++beeps; }
+    void Popup() override { ++popups; }
+    void CloseRequested() override { ++closes; }
+    void TickerTextChanged(const std::string& text) override { tickers.push_back(text); }
+    void MemberCountChanged(const std::string& caption, int) override {
+        captions.push_back(caption);
+    }
+    void Ready() override { ++ready; }
+
+    int wakes = 0, beeps = 0, popups = 0, closes = 0, ready = 0;
+    std::deque<std::function<void()>> posted;
+    std::vector<std::string> notices, sounds, tickers, captions;
+};
+
+struct CTestStation {
+    std::string name;
+    CRecordingFrontEnd frontEnd;
+    std::unique_ptr<CChatDlg> station;
+};
+
+class CStationLan {
+public:
+    explicit CStationLan(std::filesystem::path root) : m_root(std::move(root)) {}
+
+    /// A station named `computer` (ASCII) with handle `handleUtf8`; `settings` are extra
+    /// "name=value" lines written to its settings file before it starts.
+    CTestStation& Add(const std::string& computer, const std::string& handleUtf8,
+                      const std::vector<std::string>& settings = {}, bool start = true);
+
+    /// Delivers everything pending, dispatches it and runs posted tasks, until quiet.
+    void Pump();
+
+    /// The current local time every station reads.
+    LocalTime now{2026, 12, 8, 9, 5, 7, 0};
+    CSimulatedLan lan;
+
+private:
+    std::filesystem::path m_root;
+    std::vector<std::unique_ptr<CTestStation>> m_stations;
+};
+
+/// Column texts of a list as UTF-8, one vector per row.
+std::vector<std::vector<std::string>> Rows(const CMarkList& list);
+
+} // namespace palaverly::test
