@@ -8,12 +8,6 @@
 namespace palaverly {
 namespace {
 
-std::string Format2d02d(int hour, int minute) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%2d:%02d", hour, minute);
-    return buffer;
-}
-
 // A CP932 text taken from the user, cut on a character boundary to the field's limit.
 std::optional<std::string> FromUser(std::string_view utf8, std::size_t limit) {
     auto sjis = cp932::FromUtf8(utf8);
@@ -136,8 +130,7 @@ std::string CChatDlg::LoginTime() const {
 }
 
 std::string CChatDlg::Timestamp() const {
-    LocalTime now = m_env.clock();
-    return Format2d02d(now.hour, now.minute);
+    return FormatClockTime(m_env.clock());
 }
 
 int CChatDlg::SendDatagram(std::string_view word, const char* payload) {

@@ -1,6 +1,7 @@
 #include "settings/CSettingsStore.h"
 
 #include "settings/CSettingsLines.h"
+#include "sys/PosixFile.h"
 #include "sys/XdgPaths.h"
 #include "text/Cp932.h"
 
@@ -15,56 +16,6 @@ namespace palaverly {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Reads a whole regular file. Returns 0 or an errno value. O_NONBLOCK keeps a FIFO put in
-// the file's place from hanging the UI thread.
-int ReadWholeFile(const fs::path& path, std::string& out) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return errno;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        int error = errno;
-        ::close(fd);
-        return error;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    }
-    out.clear();
-    char buffer[8192];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            int error = errno;
-            ::close(fd);
-            return error;
-        }
-        if (n == 0)
-            break;
-        out.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return 0;
-}
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
 
 } // namespace
 
@@ -94,11 +45,9 @@ std::filesystem::path CSettingsStore::Target() const {
 }
 
 bool CSettingsStore::EnsureFile(const std::filesystem::path& target) const {
-    std::error_code ec;
     if (target.has_parent_path()) {
-        fs::create_directories(target.parent_path(), ec);
-        if (ec) {
-            Fail("cannot create " + target.parent_path().string(), ec.value());
+        if (int error = MakePrivateFolders(target.parent_path()); error != 0) {
+            Fail("cannot create " + target.parent_path().string(), error);
             return false;
         }
     }
@@ -161,10 +110,8 @@ int CSettingsStore::WriteSettings(const std::vector<std::pair<std::string, std::
     }
     fs::path target = Target();
     fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-        Fail("cannot create " + folder.string(), ec.value());
+    if (int error = MakePrivateFolders(folder); error != 0) {
+        Fail("cannot create " + folder.string(), error);
         return -1;
     }
 
@@ -179,38 +126,10 @@ int CSettingsStore::WriteSettings(const std::vector<std::pair<std::string, std::
         lines.Set(name, cp932::ToUtf8(cp932::UpToNul(value)));
     text = lines.Text();
 
-    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        Fail("cannot create a temporary file in " + folder.string(), errno);
+    std::string failedStep;
+    if (int error = ReplaceFileAtomically(target, text, 0600, &failedStep); error != 0) {
+        Fail(failedStep, error);
         return -1;
-    }
-    auto abandon = [&](const std::string& what) {
-        int error = errno;
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(temp.c_str());
-        Fail(what, error);
-        return -1;
-    };
-    if (::fchmod(fd, 0600) != 0)
-        return abandon("cannot set the mode of " + temp);
-    if (!WriteAll(fd, text))
-        return abandon("cannot write " + temp);
-    if (::fsync(fd) != 0)
-        return abandon("cannot flush " + temp);
-    int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0)
-        return abandon("cannot write " + temp);
-    if (::rename(temp.c_str(), target.c_str()) != 0)
-        return abandon("cannot replace " + target.string());
-
-    // Make the rename itself durable; some file systems cannot sync a folder, which is fine.
-    int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
     }
     return 0;
 }

@@ -1,11 +1,10 @@
 #include "settings/CStationSettings.h"
 
 #include "settings/CSettingsStore.h"
+#include "sys/CurrentUser.h"
 #include "text/Cp932.h"
 
 #include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
 #include <vector>
 
 namespace palaverly {
@@ -38,13 +37,9 @@ std::string CStationSettings::DefaultStatus() {
 }
 
 std::string CStationSettings::LogonName() {
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-    passwd entry{};
-    passwd* result = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &result) == 0 && result &&
-        result->pw_name && *result->pw_name)
-        return cp932::FromUtf8Lossy(result->pw_name);
+    if (const std::optional<UserAccount> account = CurrentUserAccount();
+        account && !account->name.empty())
+        return cp932::FromUtf8Lossy(account->name);
     for (const char* variable : {"USER", "LOGNAME"}) {
         if (const char* name = std::getenv(variable); name && *name)
             return cp932::FromUtf8Lossy(name);

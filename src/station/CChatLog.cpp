@@ -33,10 +33,7 @@ int CChatLog::AddLogRow(std::optional<std::string_view> receiver,
     if (time) {
         timeText = *time;
     } else {
-        const LocalTime now = m_clock();
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%2d:%02d", now.hour, now.minute);
-        timeText = buffer;
+        timeText = FormatClockTime(m_clock());
     }
     return AddRow(OrSpace(receiver), OrSpace(sender), std::move(timeText), OrSpace(kind),
                   OrSpace(content), FileWrite::Append);

@@ -1,6 +1,7 @@
 #include "station/CDailyLogFile.h"
 
 #include "settings/COptionValues.h"
+#include "sys/PosixFile.h"
 #include "table/CMarkList.h"
 #include "text/Cp932.h"
 
@@ -96,18 +97,6 @@ private:
     bool m_skipLineEnd = false;
 };
 
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 } // namespace
 
 std::string GetTabField(std::string_view line, int n) {
@@ -148,9 +137,7 @@ std::optional<std::string> CDailyLogFile::LogFilePath() const {
 std::string CDailyLogFile::FormatLine(const LocalTime& time, std::string_view receiver,
                                       std::string_view sender, std::string_view kind,
                                       std::string_view content) {
-    char stamp[48];
-    std::snprintf(stamp, sizeof stamp, "%2d:%02d'%02d", time.hour, time.minute, time.second);
-    std::string line = stamp;
+    std::string line = FormatClockTime(time, true);
     for (std::string_view text : {receiver, sender, kind, content}) {
         line += '\t';
         AppendField(line, text);
@@ -218,17 +205,7 @@ int CDailyLogFile::EnsureLogFolder(std::string_view logSavePath, std::string_vie
     if (folder.empty() || folder.front() != '/')
         return -1;
     // Missing parents ($XDG_DATA_HOME on a fresh account) are made private as well.
-    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        const std::string prefix = folder.substr(0, slash);
-        struct stat st {};
-        if (::stat(prefix.c_str(), &st) != 0 && ::mkdir(prefix.c_str(), 0700) != 0 &&
-            errno != EEXIST)
-            return -1;
-        if (slash == std::string::npos)
-            break;
-    }
-    struct stat st {};
-    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : -1;
+    return MakePrivateFolders(folder) == 0 ? 0 : -1;
 }
 
 int CDailyLogFile::EnsureDefaultLogFolder(const COptionValues& options) {

@@ -1,5 +1,6 @@
 #include "sys/CInstanceLock.h"
 
+#include "sys/PosixFile.h"
 #include "sys/XdgPaths.h"
 
 #include <cstdlib>
@@ -11,8 +12,7 @@
 namespace palaverly {
 
 CInstanceLock::CInstanceLock(const std::filesystem::path& folder) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    MakePrivateFolders(folder); // a failure shows as the open's failure below
     std::filesystem::path file = folder / "palaverly.lock";
     m_fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_fd < 0) {

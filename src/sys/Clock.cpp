@@ -1,8 +1,18 @@
 #include "sys/Clock.h"
 
+#include <cstdio>
 #include <ctime>
 
 namespace palaverly {
+
+std::string FormatClockTime(const LocalTime& time, bool seconds) {
+    char buffer[32];
+    if (seconds)
+        std::snprintf(buffer, sizeof buffer, "%2d:%02d'%02d", time.hour, time.minute, time.second);
+    else
+        std::snprintf(buffer, sizeof buffer, "%2d:%02d", time.hour, time.minute);
+    return buffer;
+}
 
 LocalTime SystemLocalTime() {
     timespec ts{};

@@ -2,6 +2,7 @@
 // Local time as the station reads it, injectable so that tests never wait for time to pass.
 
 #include <functional>
+#include <string>
 
 namespace palaverly {
 
@@ -17,6 +18,10 @@ struct LocalTime {
 
 /// Gives the current local time; the station and its models take one of these.
 using Clock = std::function<LocalTime()>;
+
+/// "%2d:%02d" (hour space-filled to two columns, minute), the time column of chat-log rows;
+/// with `seconds`, "%2d:%02d'%02d" as the daily log file stamps its lines.
+std::string FormatClockTime(const LocalTime& time, bool seconds = false);
 
 /// The system's local time (localtime_r with the milliseconds of the real-time clock).
 LocalTime SystemLocalTime();

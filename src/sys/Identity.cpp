@@ -1,5 +1,6 @@
 #include "sys/Identity.h"
 
+#include "sys/CurrentUser.h"
 #include "text/Cp932.h"
 
 #include <arpa/inet.h>
@@ -92,20 +93,8 @@ std::string LocalComputerName() {
 }
 
 std::string LocalUserName() {
-    std::string passwdName;
-    long suggested = sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::size_t size = suggested > 0 ? static_cast<std::size_t>(suggested) : 1024;
-    for (int attempt = 0; attempt < 8; ++attempt, size *= 2) {
-        std::string buffer(size, '\0');
-        passwd entry{};
-        passwd* found = nullptr;
-        const int rc = getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found);
-        if (rc == ERANGE)
-            continue;
-        if (rc == 0 && found != nullptr && found->pw_name != nullptr)
-            passwdName = found->pw_name;
-        break;
-    }
+    const std::optional<UserAccount> account = CurrentUserAccount();
+    const std::string passwdName = account ? account->name : std::string();
     const char* environmentUser = std::getenv("USER");
     return ChooseUserName(passwdName, environmentUser != nullptr ? environmentUser : "");
 }

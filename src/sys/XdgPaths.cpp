@@ -1,9 +1,8 @@
 #include "sys/XdgPaths.h"
 
+#include "sys/CurrentUser.h"
+
 #include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
-#include <vector>
 
 namespace palaverly {
 namespace {
@@ -20,13 +19,9 @@ std::filesystem::path BaseFolder(const char* variable, const char* fallback) {
 std::filesystem::path HomeFolder() {
     if (const char* home = std::getenv("HOME"); home && *home)
         return home;
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-    passwd entry{};
-    passwd* result = nullptr;
-    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &result) == 0 && result &&
-        result->pw_dir && *result->pw_dir)
-        return result->pw_dir;
+    if (const std::optional<UserAccount> account = CurrentUserAccount();
+        account && !account->home.empty())
+        return account->home;
     return ".";
 }
 

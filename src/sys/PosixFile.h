@@ -1,0 +1,30 @@
+#pragma once
+// The few file operations the station needs, done once and done carefully: short writes and
+// EINTR, FIFOs put in a file's place, torn files after a crash, folders only the owner reads.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace palaverly {
+
+/// Writes all of `data`, going on after EINTR and short writes. False on failure, with errno
+/// set (EIO when the descriptor took nothing).
+bool WriteAll(int fd, std::string_view data);
+
+/// Reads a whole regular file into `out`. 0, or an errno value (EISDIR for a folder, EINVAL
+/// for anything else that is not a regular file); a FIFO never blocks the caller.
+int ReadWholeFile(const std::filesystem::path& path, std::string& out);
+
+/// Replaces `target` by a file holding `content`: a temporary file in the same folder is
+/// written, flushed to disk and renamed over it, so a crash leaves the old file or the new
+/// one, never a torn one. 0, or an errno value; `failedStep` (if given) then names the step.
+int ReplaceFileAtomically(const std::filesystem::path& target, std::string_view content,
+                          mode_t mode = 0600, std::string* failedStep = nullptr);
+
+/// Creates `folder` and its missing parents with mode 0700 (existing ones are left as they
+/// are). 0 when the folder exists afterwards, else an errno value.
+int MakePrivateFolders(const std::filesystem::path& folder);
+
+} // namespace palaverly
