@@ -6,8 +6,10 @@
 #include "TestSupport.h"
 #include "sockthread/CClient.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 
