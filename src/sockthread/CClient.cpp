@@ -7,57 +7,40 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <string_view>
 #include <sys/socket.h>
-
-namespace palaverly {
+#include <vector>
 
 namespace {
 
 unsigned int NewTcpSocket() {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    return fd < 0 ? kInvalidSocket : static_cast<unsigned int>(fd);
+    return fd < 0 ? CSockThread::kInvalidSocket : static_cast<unsigned int>(fd);
 }
 
-// Names under ".invalid" never exist; they are answered here instead of asking a name server.
-bool IsReservedInvalid(std::string_view host) {
-    if (!host.empty() && host.back() == '.')
-        host.remove_suffix(1);
-    constexpr std::string_view kTld = "invalid";
-    if (host.size() < kTld.size())
-        return false;
-    const std::string_view last = host.substr(host.size() - kTld.size());
-    if (host.size() > kTld.size() && host[host.size() - kTld.size() - 1] != '.')
-        return false;
-    for (std::size_t i = 0; i < kTld.size(); ++i) {
-        const char c = last[i];
-        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != kTld[i])
-            return false;
-    }
-    return true;
-}
-
-// The first IPv4 address of `host` as dotted text into `out`; leaves `out` empty otherwise.
+// The first IPv4 address the resolver gives for `host`, as dotted text into `out`; leaves
+// `out` empty otherwise. The reentrant call keeps clients made on several threads apart.
 void ResolveFirstAddress(const char* host, char* out, socklen_t outSize) {
     out[0] = '\0';
-    if (host[0] == '\0' || IsReservedInvalid(host))
+    if (host[0] == '\0')
+        return; // names no host at all
+    hostent entry{};
+    hostent* found = nullptr;
+    int error = 0;
+    std::vector<char> work(2048);
+    while (gethostbyname2_r(host, AF_INET, &entry, work.data(), work.size(), &found, &error) ==
+               ERANGE &&
+           work.size() < (1u << 20))
+        work.resize(work.size() * 2);
+    if (found == nullptr || found->h_addrtype != AF_INET || found->h_addr_list == nullptr ||
+        found->h_addr_list[0] == nullptr)
         return;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr)
-        return;
-    const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    if (inet_ntop(AF_INET, &address->sin_addr, out, outSize) == nullptr)
+    if (inet_ntop(AF_INET, found->h_addr_list[0], out, outSize) == nullptr)
         out[0] = '\0';
-    freeaddrinfo(found);
 }
 
 } // namespace
 
-CClient::CClient(CLog* log, const char* host, int port)
-    : CSockThread(log, NewTcpSocket()), m_port(port) {
+CClient::CClient(CLog* log, char* host, int port) : CSockThread(log, NewTcpSocket()), m_port(port) {
     m_address[0] = '\0';
     m_hostName[0] = '\0';
     if (host == nullptr)
@@ -118,5 +101,3 @@ int CClient::Connect() {
         return -1;
     return error == 0 ? 0 : -1;
 }
-
-} // namespace palaverly

@@ -4,8 +4,6 @@
 #include "CSockThread.h"
 #include "SockThreadExport.h"
 
-namespace palaverly {
-
 /// A CSockThread on a new TCP socket for connecting to `host`:`port`. The host name is resolved
 /// (IPv4) when the object is made; the body is supplied by a derived class.
 class PALAVERLY_SOCKTHREAD_EXPORT CClient : public CSockThread {
@@ -15,10 +13,10 @@ public:
     /// Size of the host name, NUL included; a longer name is not resolved.
     static constexpr int kHostNameBytes = 1024;
 
-    /// Creates the socket and the suspended worker, then resolves `host`. A host that does not
-    /// resolve leaves the address text empty. Names under the reserved ".invalid" domain are
-    /// never looked up.
-    CClient(CLog* log, const char* host, int port);
+    /// Creates the socket and the suspended worker, then resolves `host` through the system's
+    /// resolver (hosts file, DNS, as configured), IPv4 only. A host that does not resolve leaves
+    /// the address text empty.
+    CClient(CLog* log, char* host, int port);
     CClient(const CClient& other);
     CClient& operator=(const CClient& other);
     ~CClient() override;
@@ -32,5 +30,3 @@ protected:
     char m_hostName[kHostNameBytes]; // the host as given
     int m_port;
 };
-
-} // namespace palaverly

@@ -15,9 +15,9 @@
 #include <unistd.h>
 #include <vector>
 
-namespace palaverly {
-
 namespace {
+
+namespace cp932 = palaverly::cp932;
 
 constexpr std::string_view kProfileFileName = "palaverly.ini";
 
@@ -296,7 +296,7 @@ CLog& CLog::operator=(const CLog&) = default;
 
 CLog::~CLog() = default;
 
-int CLog::WriteReg(const char* section, const char* entry, const char* value) {
+int CLog::WriteReg(char* section, char* entry, char* value) {
     if (section == nullptr)
         return -1;
     const std::string_view sectionName = Trim(section);
@@ -335,7 +335,7 @@ int CLog::WriteReg(const char* section, const char* entry, const char* value) {
     return 1;
 }
 
-int CLog::ReadReg(const char* section, const char* entry, char* out) {
+int CLog::ReadReg(char* section, char* entry, char* out) {
     if (out == nullptr)
         return -1;
     out[0] = '\0';
@@ -363,5 +363,3 @@ int CLog::ReadReg(const char* section, const char* entry, char* out) {
     }
     return -1;
 }
-
-} // namespace palaverly

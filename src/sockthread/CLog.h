@@ -3,8 +3,6 @@
 
 #include "SockThreadExport.h"
 
-namespace palaverly {
-
 /// An abstract log that socket-thread objects carry for their derived classes.
 ///
 /// The two static operations read and write the per-user profile store: the INI-style file
@@ -30,12 +28,10 @@ public:
     /// Returns 1 on success; -1 when the file cannot be written or a name or value cannot be
     /// stored (line breaks anywhere, ']' in a section, '=' in an entry, a value longer than
     /// kMaxValueBytes), so that what was written always reads back unchanged.
-    static int WriteReg(const char* section, const char* entry, const char* value);
+    static int WriteReg(char* section, char* entry, char* value);
 
     /// Copies the value of `entry` in `section`, NUL included, into `out`, which must hold
     /// kMaxValueBytes + 1 bytes (a longer hand-edited value is cut on a character boundary).
     /// A missing entry reads as "". Returns 0 when the copied text is not empty, -1 when it is.
-    static int ReadReg(const char* section, const char* entry, char* out);
+    static int ReadReg(char* section, char* entry, char* out);
 };
-
-} // namespace palaverly

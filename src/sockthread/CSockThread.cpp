@@ -10,7 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace palaverly {
+using palaverly::CWorkerThread;
 
 namespace {
 
@@ -27,10 +27,10 @@ int ToFd(unsigned int socket) {
 }
 
 unsigned int Duplicate(unsigned int socket) {
-    if (socket == kInvalidSocket)
-        return kInvalidSocket;
+    if (socket == CSockThread::kInvalidSocket)
+        return CSockThread::kInvalidSocket;
     const int copy = fcntl(ToFd(socket), F_DUPFD_CLOEXEC, 0);
-    return copy < 0 ? kInvalidSocket : static_cast<unsigned int>(copy);
+    return copy < 0 ? CSockThread::kInvalidSocket : static_cast<unsigned int>(copy);
 }
 
 } // namespace
@@ -74,10 +74,6 @@ void CSockThread::StopBody() {
         return;
     live->Abandon(CurrentSocket());
     live->Release();
-}
-
-unsigned int CSockThread::CurrentSocket() const {
-    return LoadSocket(m_socket);
 }
 
 int CSockThread::Resume() {
@@ -128,7 +124,7 @@ int CSockThread::CloseSocket() {
     return ::close(ToFd(socket)) == 0 ? 0 : -1;
 }
 
-int CSockThread::Send(unsigned int socket, const char* data, int length) {
+int CSockThread::Send(unsigned int socket, char* data, int length) {
     if (socket == kInvalidSocket || length <= 0)
         return -1;
     int sent = 0;
@@ -147,11 +143,11 @@ int CSockThread::Send(unsigned int socket, const char* data, int length) {
     return 0;
 }
 
-int CSockThread::Send(const char* data, int length) {
+int CSockThread::Send(char* data, int length) {
     return Send(CurrentSocket(), data, length);
 }
 
-int CSockThread::SendF(const char* format, ...) {
+int CSockThread::SendF(char* format, ...) {
     char buffer[kSendFBufferSize];
     va_list arguments;
     va_start(arguments, format);
@@ -187,5 +183,3 @@ char* CSockThread::Recv(unsigned int socket, char* buffer, int size) {
 char* CSockThread::Recv(char* buffer, int size) {
     return Recv(CurrentSocket(), buffer, size);
 }
-
-} // namespace palaverly

@@ -4,12 +4,10 @@
 #include "SockThreadExport.h"
 
 namespace palaverly {
+class CWorkerThread;
+} // namespace palaverly
 
 class CLog;
-class CWorkerThread;
-
-/// The value of a socket field that holds no socket.
-inline constexpr unsigned int kInvalidSocket = static_cast<unsigned int>(-1);
 
 /// A socket plus a worker thread that is created suspended and runs ThreadBody() once started.
 ///
@@ -33,20 +31,23 @@ inline constexpr unsigned int kInvalidSocket = static_cast<unsigned int>(-1);
 ///    and socket calls on a socket with a time-out) may fail with EINTR after a suspension;
 ///    Send, Recv and Connect of this family retry on their own.
 ///
-/// Destruction while the body runs. The destructor shuts the socket down, which wakes a body
-/// blocked on it, lifts any suspension, and waits until the body has returned; only then is the
-/// socket closed. It does so after ExitThread() too. A class that supplies the body calls
-/// StopBody(), which does the same, first in its own destructor, so that the body finishes on
-/// a whole object. A body that never touches the socket must be ended by its owner first, or
-/// the destructor waits for it. A worker that was never started ends without running the body.
-/// An object destroyed by its own body (`delete this`) does not wait, and its result is then
-/// not stored.
+/// Destruction while the body runs. The destructors of the family shut the socket down, which
+/// wakes a body blocked on it, lift any suspension, and wait until the body has returned; only
+/// then is the socket closed. They do so after ExitThread() too. The class that supplies the body
+/// is destroyed before them, so it must see to it that its body has returned (or was never
+/// started) before its own members go: typically the body signals its end, and the destructor
+/// shuts the socket down and waits for that signal. A worker that was never started ends without
+/// running the body. An object destroyed by its own body (`delete this`) does not wait, and its
+/// result is then not stored.
 ///
 /// Copies share the worker thread and the connection: a copy holds a duplicate descriptor of
 /// the same socket, so closing either ends the connection for both but never closes a
 /// descriptor twice.
 class PALAVERLY_SOCKTHREAD_EXPORT CSockThread {
 public:
+    /// The value of a socket field that holds no socket.
+    static constexpr unsigned int kInvalidSocket = static_cast<unsigned int>(-1);
+
     /// Stores `log` and `socket` and creates the worker thread, suspended.
     CSockThread(CLog* log, unsigned int socket);
     CSockThread(const CSockThread& other);
@@ -85,12 +86,12 @@ public:
 
     /// Sends all `length` bytes of `data`. Returns 0 when everything went out, -1 otherwise
     /// (a length of 0 included).
-    static int Send(unsigned int socket, const char* data, int length);
+    static int Send(unsigned int socket, char* data, int length);
     /// Send() on the object's socket.
-    int Send(const char* data, int length);
+    int Send(char* data, int length);
     /// Formats like printf into a 16284-byte buffer and sends the text without its NUL.
     /// A text that does not fit (16283 bytes at most) is refused with -1 and nothing is sent.
-    int SendF(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    int SendF(char* format, ...) __attribute__((format(printf, 2, 3)));
 
     /// Reads one line of at most `size` - 1 bytes into `buffer`, NUL-terminated. A complete line
     /// keeps its "\n"; a line cut by the peer closing comes back without one. Returns `buffer`,
@@ -101,20 +102,21 @@ public:
     char* Recv(char* buffer, int size);
 
 protected:
-    /// Wakes and waits for a body still running on this object (see the class comment); a
-    /// class that supplies the body calls it first in its destructor.
-    void StopBody();
-
     /// The socket field as it is now; the body and the owner may race on CloseSocket().
-    unsigned int CurrentSocket() const;
+    unsigned int CurrentSocket() const { return __atomic_load_n(&m_socket, __ATOMIC_SEQ_CST); }
 
 private:
-    CWorkerThread* m_thread = nullptr;
+    friend class CClient;
+    friend class CUser;
+
+    // Wakes and waits for a body still running on this object (see the class comment); the
+    // destructors of the family call it first. Not part of the exported interface.
+    __attribute__((visibility("hidden"))) void StopBody();
+
+    palaverly::CWorkerThread* m_thread = nullptr;
 
 protected:
     unsigned int m_socket;
     CLog* m_log;
     int m_status = 0;
 };
-
-} // namespace palaverly

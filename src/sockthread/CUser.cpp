@@ -1,7 +1,5 @@
 #include "CUser.h"
 
-namespace palaverly {
-
 CUser::CUser(CUser* owner, int firstValue, CLog* log, unsigned int socket, int secondValue)
     : CSockThread(log, socket), m_secondValue(secondValue), m_owner(owner),
       m_firstValue(firstValue) {}
@@ -18,5 +16,3 @@ void CUser::Lock() {
 void CUser::Unlock() {
     m_lock.unlock();
 }
-
-} // namespace palaverly

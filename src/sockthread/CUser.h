@@ -6,8 +6,6 @@
 
 #include <mutex>
 
-namespace palaverly {
-
 /// A CSockThread on an existing socket (typically an accepted connection). The owner, the two
 /// values and the lock are for the derived class and its owner; the family never reads them.
 class PALAVERLY_SOCKTHREAD_EXPORT CUser : public CSockThread {
@@ -32,5 +30,3 @@ protected:
     int m_firstValue;
     std::recursive_mutex m_lock;
 };
-
-} // namespace palaverly

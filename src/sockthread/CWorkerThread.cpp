@@ -328,7 +328,7 @@ void CWorkerThread::Abandon(unsigned int socket) {
             return;
         }
         if (!m_bodyDone) {
-            if (socket != kInvalidSocket)
+            if (socket != CSockThread::kInvalidSocket)
                 ::shutdown(static_cast<int>(socket), SHUT_RDWR);
             if (m_suspendCount.exchange(0) > 0 && g_signals.resume != 0)
                 pthread_kill(m_thread, g_signals.resume);

@@ -9,9 +9,9 @@
 #include <semaphore.h>
 #include <signal.h>
 
-namespace palaverly {
-
 class CSockThread;
+
+namespace palaverly {
 
 class CWorkerThread {
 public:

@@ -10,7 +10,6 @@
 #include <string>
 #include <sys/stat.h>
 
-using namespace palaverly;
 namespace fs = std::filesystem;
 
 namespace {
@@ -43,9 +42,26 @@ protected:
         fs::create_directories(m_config);
         std::ofstream(ProfileFile(), std::ios::binary) << text;
     }
+    // The profile operations take `char *`; the tests hand them writable copies, and a null
+    // pointer stays null.
+    static std::optional<std::string> Copy(const char* text) {
+        return text != nullptr ? std::optional<std::string>(text) : std::nullopt;
+    }
+    static char* Pointer(std::optional<std::string>& text) { return text ? text->data() : nullptr; }
+    static int Write(const char* section, const char* entry, const char* value) {
+        auto s = Copy(section);
+        auto e = Copy(entry);
+        auto v = Copy(value);
+        return CLog::WriteReg(Pointer(s), Pointer(e), Pointer(v));
+    }
+    static int ReadInto(const char* section, const char* entry, char* out) {
+        auto s = Copy(section);
+        auto e = Copy(entry);
+        return CLog::ReadReg(Pointer(s), Pointer(e), out);
+    }
     static std::string Read(const char* section, const char* entry, int* result = nullptr) {
         char out[CLog::kMaxValueBytes + 1];
-        const int r = CLog::ReadReg(section, entry, out);
+        const int r = ReadInto(section, entry, out);
         if (result != nullptr)
             *result = r;
         return out;
@@ -72,7 +88,7 @@ TEST_F(CLogProfile, RoundTrips) {
         {"Misc", "Longest", std::string(CLog::kMaxValueBytes, 'L')},
     };
     for (const Case& c : cases)
-        ASSERT_EQ(CLog::WriteReg(c.section, c.entry, c.value.c_str()), 1) << c.entry;
+        ASSERT_EQ(Write(c.section, c.entry, c.value.c_str()), 1) << c.entry;
     for (const Case& c : cases) {
         int result = 0;
         EXPECT_EQ(Read(c.section, c.entry, &result), c.value) << c.entry;
@@ -84,7 +100,7 @@ TEST_F(CLogProfile, MissingAndEmptyEntriesReadAsMinusOne) {
     int result = 0;
     EXPECT_EQ(Read("Net", "Port", &result), "") << "no file yet";
     EXPECT_EQ(result, -1);
-    ASSERT_EQ(CLog::WriteReg("Net", "Empty", ""), 1);
+    ASSERT_EQ(Write("Net", "Empty", ""), 1);
     EXPECT_EQ(Read("Net", "Empty", &result), "");
     EXPECT_EQ(result, -1);
     EXPECT_EQ(Read("Net", "Other", &result), "");
@@ -92,16 +108,16 @@ TEST_F(CLogProfile, MissingAndEmptyEntriesReadAsMinusOne) {
     EXPECT_EQ(Read("Other", "Empty", &result), "");
     EXPECT_EQ(result, -1);
     char out[8] = "zz";
-    EXPECT_EQ(CLog::ReadReg(nullptr, "Empty", out), -1);
+    EXPECT_EQ(ReadInto(nullptr, "Empty", out), -1);
     EXPECT_STREQ(out, "");
-    EXPECT_EQ(CLog::ReadReg("Net", "Empty", nullptr), -1);
+    EXPECT_EQ(ReadInto("Net", "Empty", nullptr), -1);
 }
 
 TEST_F(CLogProfile, OverwritesAndKeepsOtherEntries) {
-    ASSERT_EQ(CLog::WriteReg("A", "x", "1"), 1);
-    ASSERT_EQ(CLog::WriteReg("B", "x", "2"), 1);
-    ASSERT_EQ(CLog::WriteReg("A", "y", "3"), 1);
-    ASSERT_EQ(CLog::WriteReg("a", "X", "4"), 1) << "names match without regard to case";
+    ASSERT_EQ(Write("A", "x", "1"), 1);
+    ASSERT_EQ(Write("B", "x", "2"), 1);
+    ASSERT_EQ(Write("A", "y", "3"), 1);
+    ASSERT_EQ(Write("a", "X", "4"), 1) << "names match without regard to case";
     EXPECT_EQ(Read("A", "x"), "4");
     EXPECT_EQ(Read("B", "X"), "2");
     EXPECT_EQ(Read("A", "y"), "3");
@@ -110,27 +126,27 @@ TEST_F(CLogProfile, OverwritesAndKeepsOtherEntries) {
 
 TEST_F(CLogProfile, TrailBytesAreNotFoldedAsLetters) {
     // "\x83\x41" and "\x83\x61" are two different katakana whose trail bytes are 'A' and 'a'.
-    ASSERT_EQ(CLog::WriteReg("S", "\x83\x41", "first"), 1);
-    ASSERT_EQ(CLog::WriteReg("S", "\x83\x61", "second"), 1);
+    ASSERT_EQ(Write("S", "\x83\x41", "first"), 1);
+    ASSERT_EQ(Write("S", "\x83\x61", "second"), 1);
     EXPECT_EQ(Read("S", "\x83\x41"), "first");
     EXPECT_EQ(Read("S", "\x83\x61"), "second");
 }
 
 TEST_F(CLogProfile, NullValueRemovesTheEntryAndNullEntryTheSection) {
-    ASSERT_EQ(CLog::WriteReg("A", "x", "1"), 1);
-    ASSERT_EQ(CLog::WriteReg("A", "y", "2"), 1);
-    ASSERT_EQ(CLog::WriteReg("B", "z", "3"), 1);
-    ASSERT_EQ(CLog::WriteReg("A", "x", nullptr), 1);
+    ASSERT_EQ(Write("A", "x", "1"), 1);
+    ASSERT_EQ(Write("A", "y", "2"), 1);
+    ASSERT_EQ(Write("B", "z", "3"), 1);
+    ASSERT_EQ(Write("A", "x", nullptr), 1);
     EXPECT_EQ(Read("A", "x"), "");
     EXPECT_EQ(Read("A", "y"), "2");
-    ASSERT_EQ(CLog::WriteReg("A", nullptr, nullptr), 1);
+    ASSERT_EQ(Write("A", nullptr, nullptr), 1);
     EXPECT_EQ(Read("A", "y"), "");
     EXPECT_EQ(Read("B", "z"), "3");
-    EXPECT_EQ(CLog::WriteReg("Gone", "never", nullptr), 1) << "nothing to remove is no failure";
+    EXPECT_EQ(Write("Gone", "never", nullptr), 1) << "nothing to remove is no failure";
 }
 
 TEST_F(CLogProfile, RefusesWhatCouldNotBeReadBackAndLeavesTheFile) {
-    ASSERT_EQ(CLog::WriteReg("A", "x", "1"), 1);
+    ASSERT_EQ(Write("A", "x", "1"), 1);
     const std::string before = FileText();
     struct Case {
         const char* section;
@@ -148,14 +164,14 @@ TEST_F(CLogProfile, RefusesWhatCouldNotBeReadBackAndLeavesTheFile) {
         {"A", "x", std::string(CLog::kMaxValueBytes + 1, 'v')},
     };
     for (const Case& c : refused)
-        EXPECT_EQ(CLog::WriteReg(c.section, c.entry, c.value.c_str()), -1) << c.entry;
-    EXPECT_EQ(CLog::WriteReg(nullptr, "x", "v"), -1);
+        EXPECT_EQ(Write(c.section, c.entry, c.value.c_str()), -1) << c.entry;
+    EXPECT_EQ(Write(nullptr, "x", "v"), -1);
     EXPECT_EQ(FileText(), before);
 }
 
 TEST_F(CLogProfile, FileIsPrivateAndCreatedWithItsFolders) {
     setenv("XDG_CONFIG_HOME", (m_config / "deeper" / "still").c_str(), 1);
-    ASSERT_EQ(CLog::WriteReg("A", "x", "1"), 1);
+    ASSERT_EQ(Write("A", "x", "1"), 1);
     struct stat info {};
     ASSERT_EQ(::stat((m_config / "deeper" / "still" / "palaverly.ini").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -184,7 +200,7 @@ TEST_F(CLogProfile, ReadsHandWrittenFilesAndKeepsTheirComments) {
     EXPECT_EQ(cut, std::string(CLog::kMaxValueBytes - 1, 'a'))
         << "a value past the limit is cut before the double-byte character it would split";
 
-    ASSERT_EQ(CLog::WriteReg("Net", "User", "me"), 1);
+    ASSERT_EQ(Write("Net", "User", "me"), 1);
     const std::string text = FileText();
     EXPECT_EQ(text.rfind("; kept comment\r\n", 0), 0u);
     EXPECT_NE(text.find("  Port = 8001  \nHost=\"  spaced  \"\nUser=me\n\n[Long]"),
@@ -197,7 +213,7 @@ TEST_F(CLogProfile, UsesTheHomeConfigFolderWithoutXdgConfigHome) {
     const std::string savedHome = oldHome != nullptr ? oldHome : "";
     unsetenv("XDG_CONFIG_HOME");
     setenv("HOME", m_root.c_str(), 1);
-    const int written = CLog::WriteReg("A", "x", "home");
+    const int written = Write("A", "x", "home");
     const bool exists = fs::exists(m_root / ".config" / "palaverly.ini");
     if (oldHome != nullptr)
         setenv("HOME", savedHome.c_str(), 1);

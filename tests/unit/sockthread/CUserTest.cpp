@@ -3,14 +3,16 @@
 #include "sockthread/CUser.h"
 
 #include "LoopbackPeer.h"
+#include "TestSupport.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
 #include <string>
 
-using namespace palaverly;
+using palaverly::test::EndsBodyFirst;
 using palaverly::test::LoopbackPair;
 using palaverly::test::WaitUntil;
+using palaverly::test::Writable;
 
 namespace {
 
@@ -19,21 +21,21 @@ void WaitForBodyEnd(CSockThread& thread) {
 }
 
 // Echoes lines until the peer closes; the result is the number of lines.
-class EchoUser : public CUser {
+class EchoUser : public EndsBodyFirst<CUser> {
 public:
-    EchoUser(CUser* owner, unsigned int socket) : CUser(owner, 11, nullptr, socket, 22) {}
-    ~EchoUser() override { StopBody(); }
+    EchoUser(CUser* owner, unsigned int socket) : EndsBodyFirst(owner, 11, nullptr, socket, 22) {}
+    ~EchoUser() override { EndBody(); }
 
     CUser* Owner() const { return m_owner; }
     int First() const { return m_firstValue; }
     int Second() const { return m_secondValue; }
 
 protected:
-    int ThreadBody() override {
+    int Body() override {
         char line[128];
         int lines = 0;
         while (Recv(line, sizeof line) != nullptr) {
-            if (SendF("echo: %s", line) != 0)
+            if (SendF(Writable("echo: %s"), line) != 0)
                 return -1;
             ++lines;
         }
@@ -42,17 +44,18 @@ protected:
 };
 
 // Adds to a counter of its owner under the owner's lock.
-class CountingUser : public CUser {
+class CountingUser : public EndsBodyFirst<CUser> {
 public:
     static constexpr int kRounds = 20000;
 
-    explicit CountingUser(CountingUser* owner) : CUser(owner, 0, nullptr, kInvalidSocket, 0) {}
-    ~CountingUser() override { StopBody(); }
+    explicit CountingUser(CountingUser* owner)
+        : EndsBodyFirst(owner, 0, nullptr, kInvalidSocket, 0) {}
+    ~CountingUser() override { EndBody(); }
 
     long shared = 0; // guarded by the owner's lock
 
 protected:
-    int ThreadBody() override {
+    int Body() override {
         auto* owner = static_cast<CountingUser*>(m_owner);
         for (int i = 0; i < kRounds; ++i) {
             owner->Lock();
@@ -68,7 +71,7 @@ protected:
 
 TEST(CUser, EchoesLinesOnItsSocketUntilThePeerCloses) {
     LoopbackPair pair;
-    EchoUser owner(nullptr, kInvalidSocket);
+    EchoUser owner(nullptr, CSockThread::kInvalidSocket);
     EchoUser user(&owner, pair.ReleaseLocal());
     EXPECT_EQ(user.Owner(), &owner);
     EXPECT_EQ(user.First(), 11);
@@ -100,14 +103,15 @@ TEST(CUser, DestroyingWaitsForABodyInsideTheLock) {
     LoopbackPair pair;
     std::atomic<bool> locked{false};
     std::atomic<bool> unlocked{false};
-    class LockingUser : public CUser {
+    class LockingUser : public EndsBodyFirst<CUser> {
     public:
         LockingUser(unsigned int socket, std::atomic<bool>& locked, std::atomic<bool>& unlocked)
-            : CUser(nullptr, 0, nullptr, socket, 0), m_locked(locked), m_unlocked(unlocked) {}
-        ~LockingUser() override { StopBody(); }
+            : EndsBodyFirst(nullptr, 0, nullptr, socket, 0), m_locked(locked),
+              m_unlocked(unlocked) {}
+        ~LockingUser() override { EndBody(); }
 
     protected:
-        int ThreadBody() override {
+        int Body() override {
             Lock();
             m_locked = true;
             char line[8];

@@ -1,6 +1,7 @@
 // Send, SendF, Recv and CloseSocket against real TCP peers on loopback.
 
 #include "LoopbackPeer.h"
+#include "TestSupport.h"
 #include "sockthread/CSockThread.h"
 
 #include <cstring>
@@ -10,8 +11,9 @@
 #include <sys/socket.h>
 #include <thread>
 
-using namespace palaverly;
 using palaverly::test::LoopbackPair;
+using palaverly::test::Writable;
+constexpr unsigned int kInvalidSocket = CSockThread::kInvalidSocket;
 
 namespace {
 
@@ -19,7 +21,6 @@ namespace {
 class IdleThread : public CSockThread {
 public:
     explicit IdleThread(unsigned int socket) : CSockThread(nullptr, socket) {}
-    ~IdleThread() override { StopBody(); }
     unsigned int Socket() const { return CurrentSocket(); }
 
 protected:
@@ -103,10 +104,10 @@ TEST(SockThreadRecv, RefusesWhatItCannotUse) {
 
 TEST(SockThreadSend, LengthZeroAndBadSocketsFail) {
     LoopbackPair pair;
-    EXPECT_EQ(CSockThread::Send(pair.Local(), "abc", 0), -1);
-    EXPECT_EQ(CSockThread::Send(pair.Local(), "abc", -1), -1);
-    EXPECT_EQ(CSockThread::Send(kInvalidSocket, "abc", 3), -1);
-    EXPECT_EQ(CSockThread::Send(pair.Local(), "abc", 3), 0);
+    EXPECT_EQ(CSockThread::Send(pair.Local(), Writable("abc"), 0), -1);
+    EXPECT_EQ(CSockThread::Send(pair.Local(), Writable("abc"), -1), -1);
+    EXPECT_EQ(CSockThread::Send(kInvalidSocket, Writable("abc"), 3), -1);
+    EXPECT_EQ(CSockThread::Send(pair.Local(), Writable("abc"), 3), 0);
     pair.CloseLocal();
     EXPECT_EQ(pair.PeerReadAll(), "abc");
 }
@@ -129,7 +130,7 @@ TEST(SockThreadSend, SendsEverythingThroughPartialWrites) {
 TEST(SockThreadSend, PeerGoneGivesMinusOneNotSigpipe) {
     LoopbackPair pair;
     pair.ClosePeer();
-    const std::string block(64 * 1024, 'x');
+    std::string block(64 * 1024, 'x');
     int result = 0;
     // The first sends may still be accepted by the kernel; the reset then fails a later one.
     for (int i = 0; i < 64 && result == 0; ++i)
@@ -140,8 +141,9 @@ TEST(SockThreadSend, PeerGoneGivesMinusOneNotSigpipe) {
 TEST(SockThreadSendF, SendsTheFormattedTextWithoutItsNul) {
     LoopbackPair pair;
     IdleThread thread(pair.ReleaseLocal());
-    EXPECT_EQ(thread.SendF("%s=%d;%c\n", "count", 42, 'z'), 0);
-    EXPECT_EQ(thread.SendF("%s", ""), -1) << "an empty text sends nothing and fails like Send";
+    EXPECT_EQ(thread.SendF(Writable("%s=%d;%c\n"), "count", 42, 'z'), 0);
+    EXPECT_EQ(thread.SendF(Writable("%s"), ""), -1)
+        << "an empty text sends nothing and fails like Send";
     EXPECT_EQ(thread.CloseSocket(), 0);
     EXPECT_EQ(pair.PeerReadAll(), "count=42;z\n");
 }
@@ -151,9 +153,9 @@ TEST(SockThreadSendF, RefusesATextLongerThanItsBuffer) {
     IdleThread thread(pair.ReleaseLocal());
     const std::string longest(16283, 'a');
     const std::string tooLong(16284, 'b');
-    EXPECT_EQ(thread.SendF("%s", tooLong.c_str()), -1);
-    EXPECT_EQ(thread.SendF("%s%s", longest.c_str(), "c"), -1);
-    EXPECT_EQ(thread.SendF("%s", longest.c_str()), 0);
+    EXPECT_EQ(thread.SendF(Writable("%s"), tooLong.c_str()), -1);
+    EXPECT_EQ(thread.SendF(Writable("%s%s"), longest.c_str(), "c"), -1);
+    EXPECT_EQ(thread.SendF(Writable("%s"), longest.c_str()), 0);
     thread.CloseSocket();
     EXPECT_EQ(pair.PeerReadAll(), longest) << "a refused text must send nothing at all";
 }
@@ -166,7 +168,7 @@ TEST(SockThreadCloseSocket, SecondCloseFails) {
     EXPECT_EQ(thread.Socket(), kInvalidSocket);
     EXPECT_EQ(fcntl(fd, F_GETFD), -1) << "the descriptor is closed";
     EXPECT_EQ(thread.CloseSocket(), -1);
-    EXPECT_EQ(thread.Send("abc", 3), -1);
+    EXPECT_EQ(thread.Send(Writable("abc"), 3), -1);
     char buffer[8];
     EXPECT_EQ(thread.Recv(buffer, sizeof buffer), nullptr);
 }

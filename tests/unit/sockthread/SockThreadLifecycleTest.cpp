@@ -1,6 +1,7 @@
 // The worker thread: created suspended, started, paused mid-body, released and destroyed.
 
 #include "LoopbackPeer.h"
+#include "TestSupport.h"
 #include "sockthread/CSockThread.h"
 
 #include <atomic>
@@ -12,10 +13,12 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-using namespace palaverly;
+using palaverly::test::EndsBodyFirst;
 using palaverly::test::LoopbackPair;
 using palaverly::test::ThreadState;
 using palaverly::test::WaitUntil;
+using palaverly::test::Writable;
+constexpr unsigned int kInvalidSocket = CSockThread::kInvalidSocket;
 
 namespace {
 
@@ -25,17 +28,17 @@ pid_t CurrentTid() {
 
 // Runs a test-supplied function as its body. The body never allocates while it may be
 // suspended: a thread stopped inside the allocator would stop the test with it.
-class FunctionThread : public CSockThread {
+class FunctionThread : public EndsBodyFirst<CSockThread> {
 public:
     FunctionThread(unsigned int socket, std::function<int(FunctionThread&)> body)
-        : CSockThread(nullptr, socket), m_body(std::move(body)) {}
-    FunctionThread(const FunctionThread& other) : CSockThread(other), m_body(other.m_body) {}
+        : EndsBodyFirst(nullptr, socket), m_body(std::move(body)) {}
+    FunctionThread(const FunctionThread& other) : EndsBodyFirst(other), m_body(other.m_body) {}
     FunctionThread& operator=(const FunctionThread& other) {
-        CSockThread::operator=(other);
+        EndsBodyFirst::operator=(other);
         m_body = other.m_body;
         return *this;
     }
-    ~FunctionThread() override { StopBody(); }
+    ~FunctionThread() override { EndBody(); }
 
     char* ReadLine(char* buffer, int size) { return Recv(buffer, size); }
 
@@ -43,7 +46,7 @@ public:
     std::atomic<bool> bodyReturned{false};
 
 protected:
-    int ThreadBody() override {
+    int Body() override {
         bodyTid = CurrentTid();
         const int result = m_body(*this);
         bodyReturned = true;
@@ -298,8 +301,8 @@ TEST(SockThreadCopy, CopiesShareTheWorkerAndTheConnection) {
         FunctionThread copy(original);
         EXPECT_EQ(copy.Pause(), 1) << "the copy sees the original's suspend count";
         EXPECT_EQ(original.Start(), 2);
-        ASSERT_EQ(copy.Send("from copy\n", 10), 0);
-        ASSERT_EQ(original.Send("from original\n", 14), 0);
+        ASSERT_EQ(copy.Send(Writable("from copy\n"), 10), 0);
+        ASSERT_EQ(original.Send(Writable("from original\n"), 14), 0);
         EXPECT_EQ(copy.Start(), 1);
         WaitForBodyEnd(original);
         EXPECT_EQ(original.LastStatus(), 1) << "the body runs on the object it was made for";
@@ -311,7 +314,8 @@ TEST(SockThreadCopy, CopiesShareTheWorkerAndTheConnection) {
     EXPECT_STREQ(line, "from copy\n");
     ASSERT_NE(CSockThread::Recv(static_cast<unsigned int>(pair.peer), line, sizeof line), nullptr);
     EXPECT_STREQ(line, "from original\n");
-    EXPECT_EQ(original.Send("late\n", 5), -1) << "the copy's destruction ended the connection";
+    EXPECT_EQ(original.Send(Writable("late\n"), 5), -1)
+        << "the copy's destruction ended the connection";
     EXPECT_EQ(original.CloseSocket(), 0) << "but left the original's descriptor to it";
 }
 
@@ -324,7 +328,7 @@ TEST(SockThreadCopy, AssignmentClosesWhatTheTargetHeld) {
     target = source;
     EXPECT_EQ(fcntl(firstFd, F_GETFD), -1) << "the old socket must not leak";
     EXPECT_EQ(first.PeerReadAll(), "");
-    ASSERT_EQ(target.Send("via target\n", 11), 0);
+    ASSERT_EQ(target.Send(Writable("via target\n"), 11), 0);
     char line[32];
     ASSERT_NE(CSockThread::Recv(static_cast<unsigned int>(second.peer), line, sizeof line),
               nullptr);
