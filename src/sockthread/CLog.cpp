@@ -1,5 +1,7 @@
 #include "CLog.h"
 
+#include "sys/PosixFile.h"
+#include "sys/XdgPaths.h"
 #include "text/Cp932.h"
 
 #include <cerrno>
@@ -28,63 +30,19 @@ std::mutex& WriteMutex() {
     return mutex;
 }
 
-std::string ConfigFolder() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/')
-        return xdg;
-    std::string home;
-    if (const char* env = std::getenv("HOME"); env != nullptr && env[0] == '/') {
-        home = env;
-    } else {
-        passwd entry{};
-        passwd* found = nullptr;
-        std::vector<char> buffer(16384);
-        if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-            found != nullptr && found->pw_dir != nullptr)
-            home = found->pw_dir;
-    }
-    return home.empty() ? std::string() : home + "/.config";
-}
-
 std::string ProfilePath() {
-    const std::string folder = ConfigFolder();
-    return folder.empty() ? std::string() : folder + "/" + std::string(kProfileFileName);
-}
-
-bool MakeFolders(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-        const std::string prefix = path.substr(0, slash);
-        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-        if (slash == std::string::npos)
-            return true;
-    }
+    return (palaverly::XdgConfigHome() / kProfileFileName).string();
 }
 
 // The file's lines without their "\n"; nullopt when it exists but cannot be read.
 std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
     std::vector<std::string> lines;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT)
+    std::string content;
+    if (const int error = palaverly::ReadWholeFile(path, content); error != 0) {
+        if (error == ENOENT)
             return lines;
         return std::nullopt;
     }
-    std::string content;
-    char chunk[8192];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (got == 0)
-            break;
-        content.append(chunk, static_cast<std::size_t>(got));
-    }
-    ::close(fd);
     std::size_t start = 0;
     while (start < content.size()) {
         std::size_t end = content.find('\n', start);
@@ -96,41 +54,14 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
     return lines;
 }
 
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-// Temporary file beside the profile, flushed to disk, then renamed over it: a crash leaves
-// either the old file or the new one, never a torn one.
+// A crash while writing leaves either the old profile or the new one, never a torn one.
 bool ReplaceFile(const std::string& path, const std::vector<std::string>& lines) {
     std::string content;
     for (const std::string& line : lines) {
         content += line;
         content += '\n';
     }
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool written = ::fchmod(fd, 0600) == 0 && WriteAll(fd, content) && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    const std::string folder = path.substr(0, path.rfind('/'));
-    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    return palaverly::ReplaceFileAtomically(path, content) == 0;
 }
 
 std::string_view Trim(std::string_view text) {
@@ -330,7 +261,8 @@ int CLog::WriteReg(char* section, char* entry, char* value) {
     } else {
         SetEntry(*lines, sectionName, entryName, value);
     }
-    if (!MakeFolders(path.substr(0, path.rfind('/'))) || !ReplaceFile(path, *lines))
+    if (palaverly::MakePrivateFolders(path.substr(0, path.rfind('/'))) != 0 ||
+        !ReplaceFile(path, *lines))
         return -1;
     return 1;
 }
