@@ -1,5 +1,6 @@
 #include "headless/CHeadlessStation.h"
 
+#include "station/Columns.h"
 #include "text/Cp932.h"
 
 #include <cerrno>
@@ -113,7 +114,7 @@ int CHeadlessStation::FindRosterRow(const std::string& computerUtf8) {
         return -1;
     const CMarkList& list = m_station->RosterList();
     for (int row = 0; row < list.RowCount(); ++row)
-        if (list.Text(row, 2) == *name)
+        if (list.Text(row, RosterColumn::Computer) == *name)
             return row;
     return -1;
 }

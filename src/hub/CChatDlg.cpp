@@ -1,5 +1,7 @@
 #include "hub/CChatDlg.h"
 
+#include "station/Columns.h"
+#include "sys/Identity.h"
 #include "text/Cp932.h"
 
 #include <cstdio>
@@ -68,7 +70,8 @@ int CChatDlg::Initialize() {
     // A handle longer than its field would run into the next one of the INFO.
     m_handle = cp932::CutToBytes(handle, kHandleLimit);
 
-    m_computerName = cp932::CutToBytes(m_env.computerName ? m_env.computerName() : host, 15);
+    m_computerName =
+        cp932::CutToBytes(m_env.computerName ? m_env.computerName() : host, kComputerNameMaxBytes);
     CDailyLogFile::EnsureDefaultLogFolder(m_options);
 
     m_templates.LoadSettings(m_settings);
@@ -84,7 +87,9 @@ int CChatDlg::Initialize() {
     std::random_device entropy;
     std::seed_seq seed{entropy(), static_cast<unsigned>(std::time(nullptr))};
     m_random.seed(seed);
-    m_roster.SetupListColumns(15);
+    m_roster.SetupListColumns(
+        CMemberRoster::kInsertChatLogColumns | CMemberRoster::kInsertRosterColumns |
+        CMemberRoster::kResetChatLogWidths | CMemberRoster::kResetRosterWidths);
 
     if (m_env.receiveThread && m_port)
         m_receiveThread = std::thread([this] { ReceiveLoop(); });
@@ -166,7 +171,8 @@ CChatDlg::SendResult CChatDlg::SendAction(std::string_view messageUtf8) {
     for (int row = 0; row < m_rosterList.RowCount(); ++row) {
         if (!m_rosterList.IsMarked(row))
             continue;
-        auto payload = MakeSendPayload(m_computerName, m_rosterList.Text(row, 2), *text);
+        auto payload =
+            MakeSendPayload(m_computerName, m_rosterList.Text(row, RosterColumn::Computer), *text);
         SendDatagram(word, payload.data());
     }
     return SendResult::Sent;
@@ -179,7 +185,7 @@ void CChatDlg::BeepAction(const std::function<bool()>& shiftDown) {
         const char* word = m_rosterList.CountMarks() >= 2 ? "BEEPM" : "BEEP";
         if (!m_rosterList.IsMarked(row))
             continue;
-        const std::string& receiver = m_rosterList.Text(row, 2);
+        const std::string& receiver = m_rosterList.Text(row, RosterColumn::Computer);
         auto payload = MakeBeepPayload(m_computerName, receiver, shiftDown && shiftDown());
         if (receiver == m_computerName) {
             m_frontEnd.ShowNotice("Palaverly", cp932::Sjis("送信先が自分ですので中止します"));
@@ -338,11 +344,11 @@ void CChatDlg::OnSetm(const Datagram& d) {
 }
 
 void CChatDlg::RebuildTicker() {
-    m_ticker.SetText(
-        m_bulletins.BuildTickerText(m_info.m_localMessage, m_options.m_flgChatServerMsgRecv != 0,
-                                    m_templates.m_texts[4], [this](const std::string& computer) {
-                                        return m_roster.FindHandleByComputerName(computer);
-                                    }));
+    m_ticker.SetText(m_bulletins.BuildTickerText(
+        m_info.m_localMessage, m_options.m_flgChatServerMsgRecv != 0,
+        m_templates.Text(Notice::BulletinPrefix), [this](const std::string& computer) {
+            return m_roster.FindHandleByComputerName(computer);
+        }));
     m_frontEnd.TickerTextChanged(m_ticker.Text());
 }
 
@@ -366,8 +372,9 @@ void CChatDlg::OnBeep(const Datagram& d, const std::string& receptionTime) {
     std::string senderHandle = m_roster.FindHandleByComputerName(sender);
     std::string receiverHandle = m_roster.FindHandleByComputerName(receiver);
     if (!SilentFlagSet(d)) {
-        const std::string& notice =
-            m_computerName == receiver ? m_templates.m_texts[0] : m_templates.m_texts[1];
+        const std::string& notice = m_computerName == receiver
+                                        ? m_templates.Text(Notice::BeepReceived)
+                                        : m_templates.Text(Notice::BeepSent);
         m_chatLog.AddLogRow(receiverHandle, senderHandle, receptionTime, kind, notice);
     }
     if (m_options.m_flgUseBeepSound == 1) {

@@ -8,6 +8,15 @@ namespace palaverly {
 
 class CSettingsStore;
 
+/// What each template is for; the value is its number n in "文言0n".
+enum class Notice {
+    BeepReceived = 1,  ///< the target of an alert logs this
+    BeepSent = 2,      ///< the sender of an alert logs this
+    Login = 3,         ///< a member joined ("%s": the handle)
+    Logout = 4,        ///< a member left ("%s": the handle)
+    BulletinPrefix = 5 ///< before each bulletin in the ticker ("%s": the server's handle)
+};
+
 struct CNoticeTemplates {
     static constexpr int kCount = 5;
 
@@ -18,6 +27,10 @@ struct CNoticeTemplates {
     /// default text, which is also written back to the store (the only defaults that are
     /// written back). A failed write-back leaves the default in effect all the same.
     void LoadSettings(CSettingsStore& store);
+
+    const std::string& Text(Notice notice) const {
+        return m_texts[static_cast<std::size_t>(notice) - 1];
+    }
 
     /// "文言0n" of `number` (1..5), UTF-8.
     static std::string ValueName(int number);

@@ -2,6 +2,7 @@
 
 #include "settings/COptionValues.h"
 #include "station/CDailyLogFile.h"
+#include "station/Columns.h"
 #include "table/CMarkList.h"
 #include "text/Cp932.h"
 
@@ -58,11 +59,13 @@ int CChatLog::AddRow(std::string receiver, std::string sender, std::string time,
     const int row = m_list.InsertRow(std::move(texts), colour);
     int result = 0;
     if (write == FileWrite::Append && m_options.m_flgLogOutput)
-        result = m_logFile.AppendRow(m_list.Text(row, 0), m_list.Text(row, 1), m_list.Text(row, 3),
-                                     m_list.Text(row, 4));
+        result = m_logFile.AppendRow(
+            m_list.Text(row, LogColumn::Receiver), m_list.Text(row, LogColumn::Sender),
+            m_list.Text(row, LogColumn::Kind), m_list.Text(row, LogColumn::Content));
     if (m_rowAdded)
-        m_rowAdded(row, m_list.Text(row, 0), m_list.Text(row, 1), m_list.Text(row, 2),
-                   m_list.Text(row, 3), m_list.Text(row, 4));
+        m_rowAdded(row, m_list.Text(row, LogColumn::Receiver), m_list.Text(row, LogColumn::Sender),
+                   m_list.Text(row, LogColumn::Time), m_list.Text(row, LogColumn::Kind),
+                   m_list.Text(row, LogColumn::Content));
     return result;
 }
 
@@ -86,7 +89,7 @@ std::optional<std::string> CChatLog::OnLineCopy() const {
     const int row = m_list.FirstMarked();
     if (row < 0)
         return std::nullopt;
-    return cp932::CutToBytes(m_list.Text(row, 4), kCopyLimit);
+    return cp932::CutToBytes(m_list.Text(row, LogColumn::Content), kCopyLimit);
 }
 
 } // namespace palaverly

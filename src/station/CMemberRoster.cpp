@@ -3,6 +3,7 @@
 #include "settings/CNoticeTemplates.h"
 #include "settings/COptionValues.h"
 #include "station/CChatLog.h"
+#include "station/Columns.h"
 #include "table/CMarkList.h"
 #include "text/Cp932.h"
 #include "wire/StationId.h"
@@ -13,9 +14,6 @@
 
 namespace palaverly {
 namespace {
-
-enum RosterColumn { kHandle = 0, kStatus = 1, kComputer = 2 };
-constexpr int kSenderColumn = 1;
 
 struct ColumnDefault {
     const char* title; // UTF-8 here, CP932 in the list
@@ -28,10 +26,6 @@ constexpr ColumnDefault kRosterColumns[] = {
 };
 constexpr int kChatLogWidth = 50;
 constexpr const char* kChatLogTitles[] = {"受信者", "送信者", "時刻", "種別", "内容"};
-
-// Templates "文言03" and "文言04" sit at these indexes.
-constexpr int kLoginTemplate = 2;
-constexpr int kLogoutTemplate = 3;
 
 } // namespace
 
@@ -60,7 +54,7 @@ int CMemberRoster::SetupListColumns(int flags) {
 int CMemberRoster::FindMemberRow(std::string_view key) const {
     // Whole-text equality: a containment test would take PC1 for the PC10 listed above it.
     for (int row = 0; row < m_list.RowCount(); ++row)
-        if (m_list.Text(row, kComputer) == key)
+        if (m_list.Text(row, RosterColumn::Computer) == key)
             return row;
     return -1;
 }
@@ -77,8 +71,9 @@ int CMemberRoster::UpsertMember(std::string_view stationId, std::string_view sta
     if (row < 0) {
         m_list.InsertRow(std::move(texts), -1);
         if (m_options.m_flgLoginLogoutCheck)
-            AddNotice(m_templates.m_texts[kLoginTemplate], std::string(handleName));
-    } else if (m_list.Text(row, kHandle) != handleName || m_list.Text(row, kStatus) != status) {
+            AddNotice(m_templates.Text(Notice::Login), std::string(handleName));
+    } else if (m_list.Text(row, RosterColumn::Handle) != handleName ||
+               m_list.Text(row, RosterColumn::Status) != status) {
         m_list.UpdateRow(row, std::move(texts));
     }
     UpdateMemberCount();
@@ -94,7 +89,7 @@ int CMemberRoster::RemoveMember(std::string_view /*stationId*/, std::string_view
     const int row = FindMemberRow(computerName);
     if (row >= 0) {
         if (m_options.m_flgLoginLogoutCheck)
-            AddNotice(m_templates.m_texts[kLogoutTemplate], m_list.Text(row, kHandle));
+            AddNotice(m_templates.Text(Notice::Logout), m_list.Text(row, RosterColumn::Handle));
         m_list.DeleteRow(row);
     }
     UpdateMemberCount();
@@ -103,7 +98,7 @@ int CMemberRoster::RemoveMember(std::string_view /*stationId*/, std::string_view
 
 std::string CMemberRoster::FindHandleByComputerName(std::string_view computerName) const {
     const int row = FindMemberRow(computerName);
-    return row < 0 ? std::string() : m_list.Text(row, kHandle);
+    return row < 0 ? std::string() : m_list.Text(row, RosterColumn::Handle);
 }
 
 int CMemberRoster::UpdateMemberCount() {
@@ -141,9 +136,9 @@ int CMemberRoster::OnLogRowClicked(int controlId, int row) {
         return 0;
     const CMarkList& log = m_chatLog.List();
     const bool hasSender = row >= 0 && row < log.RowCount();
-    const std::string sender = hasSender ? log.Text(row, kSenderColumn) : std::string();
+    const std::string sender = hasSender ? log.Text(row, LogColumn::Sender) : std::string();
     for (int r = 0; r < m_list.RowCount(); ++r) {
-        const bool match = hasSender && m_list.Text(r, kHandle) == sender;
+        const bool match = hasSender && m_list.Text(r, RosterColumn::Handle) == sender;
         m_list.SetMark(r, match, match);
     }
     return 0;

@@ -1,4 +1,5 @@
 #include "StationFixture.h"
+#include "station/Columns.h"
 
 #include <atomic>
 #include <chrono>
@@ -35,7 +36,7 @@ protected:
         CMarkList& roster = t.station->RosterList();
         for (int row = 0; row < roster.RowCount(); ++row)
             for (const auto& n : names)
-                if (roster.Text(row, 2) == n)
+                if (roster.Text(row, RosterColumn::Computer) == n)
                     roster.SetMark(row, true, true);
     }
 
@@ -74,11 +75,11 @@ TEST_F(StationTest, RollCallFillsEveryRosterIncludingTheOwnRow) {
         auto rows = Rows(t->station->RosterList());
         ASSERT_EQ(rows.size(), 3u) << t->name;
         // Sorted by handle: ASCII before katakana and kanji.
-        EXPECT_EQ(rows[0][0], "Hanako");
-        EXPECT_EQ(rows[0][2], "PCB");
-        EXPECT_EQ(rows[0][3], " 10.  0.  0.  1");
-        EXPECT_EQ(rows[0][4], "060R-003");
-        EXPECT_EQ(rows[0][6], "Not support");
+        EXPECT_EQ(rows[0][RosterColumn::Handle], "Hanako");
+        EXPECT_EQ(rows[0][RosterColumn::Computer], "PCB");
+        EXPECT_EQ(rows[0][RosterColumn::Address], " 10.  0.  0.  1");
+        EXPECT_EQ(rows[0][RosterColumn::Version], "060R-003");
+        EXPECT_EQ(rows[0][RosterColumn::Comment], "Not support");
     }
     EXPECT_EQ(cp932::ToUtf8(a.frontEnd.captions.back()), "ﾕｰｻﾞｰ情報(3)");
     EXPECT_EQ(a.frontEnd.ready, 1);
@@ -138,11 +139,11 @@ TEST_F(StationTest, SendmToThreeMarkedRowsGivesThreeDatagramsInRosterOrder) {
     auto own = Rows(a.station->LogList());
     ASSERT_EQ(own.size(), 3u);
     EXPECT_EQ(own[0], (std::vector<std::string>{"Bob", "Alice", " 9:05", "同報", "会議です"}));
-    EXPECT_EQ(own[2][0], "Dave");
+    EXPECT_EQ(own[2][LogColumn::Receiver], "Dave");
     for (auto* t : {&b, &c, &d}) {
         auto rows = Rows(t->station->LogList());
         ASSERT_EQ(rows.size(), 1u) << t->name;
-        EXPECT_EQ(rows[0][1], "Alice");
+        EXPECT_EQ(rows[0][LogColumn::Sender], "Alice");
     }
     EXPECT_EQ(e.station->LogList().RowCount(), 0);
 }
@@ -190,9 +191,9 @@ TEST_F(StationTest, SilentBeepLogsNothingAndStillSoundsAtBothEnds) {
     auto atB = Rows(b.station->LogList());
     ASSERT_EQ(atA.size(), 1u);
     ASSERT_EQ(atB.size(), 1u);
-    EXPECT_EQ(atA[0][4], "BEEP攻撃をしました！！");
-    EXPECT_EQ(atB[0][4], "BEEP攻撃を受けています！！");
-    EXPECT_EQ(atB[0][3], "個人");
+    EXPECT_EQ(atA[0][LogColumn::Content], "BEEP攻撃をしました！！");
+    EXPECT_EQ(atB[0][LogColumn::Content], "BEEP攻撃を受けています！！");
+    EXPECT_EQ(atB[0][LogColumn::Kind], "個人");
 }
 
 TEST_F(StationTest, BeepToOwnRowIsRefusedOnceAndOthersAreAlerted) {
@@ -257,8 +258,8 @@ TEST_F(StationTest, LogoutRemovesTheRowAndShutdownSavesHandleAndStatus) {
     ASSERT_TRUE(b.station->CommitHandleAndStatus("Bee", "会議中"));
     lan->Pump();
     auto rows = Rows(a.station->RosterList());
-    EXPECT_EQ(rows[1][0], "Bee");
-    EXPECT_EQ(rows[1][1], "会議中");
+    EXPECT_EQ(rows[1][RosterColumn::Handle], "Bee");
+    EXPECT_EQ(rows[1][RosterColumn::Status], "会議中");
     b.station->Shutdown();
     lan->Pump();
     EXPECT_EQ(a.station->RosterList().RowCount(), 1);

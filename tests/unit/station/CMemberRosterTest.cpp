@@ -5,6 +5,7 @@
 #include "settings/COptionValues.h"
 #include "station/CChatLog.h"
 #include "station/CDailyLogFile.h"
+#include "station/Columns.h"
 #include "table/CMarkList.h"
 #include "text/Cp932.h"
 
@@ -40,7 +41,7 @@ protected:
     std::vector<std::string> Handles() const {
         std::vector<std::string> h;
         for (int r = 0; r < m_rosterList.RowCount(); ++r)
-            h.push_back(m_rosterList.Text(r, 0));
+            h.push_back(m_rosterList.Text(r, RosterColumn::Handle));
         return h;
     }
     std::vector<int> Marks() const {
