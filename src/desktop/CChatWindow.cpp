@@ -158,10 +158,13 @@ void CChatWindow::CreateControls() {
     m_logGroup->setGeometry(FromDialogUnits(0, 17, 365, 187));
     m_controls[kLogGroup] = m_logGroup;
     auto measure = [this](std::string_view text) { return TextWidth(text); };
-    m_logView = new CMarkListCtrl(m_station->LogList(), kLogList, false, measure, this);
+    m_logView = new CMarkListCtrl(m_station->TableOf(CChatDlg::Table::Log),
+                                  ViewEdits(CChatDlg::Table::Log), kLogList, false, measure, this);
     m_logView->setGeometry(FromDialogUnits(5, 27, 355, 145));
     m_controls[kLogList] = m_logView;
-    m_rosterView = new CMarkListCtrl(m_station->RosterList(), kRosterList, true, measure, this);
+    m_rosterView =
+        new CMarkListCtrl(m_station->TableOf(CChatDlg::Table::Roster),
+                          ViewEdits(CChatDlg::Table::Roster), kRosterList, true, measure, this);
     m_rosterView->setGeometry(FromDialogUnits(5, 229, 345, 115));
     m_controls[kRosterList] = m_rosterView;
     m_statusEdit =
@@ -189,10 +192,8 @@ void CChatWindow::CreateControls() {
         if (QAction* chosen = menu->exec(QCursor::pos()))
             OnCommand(chosen->data().toInt());
     });
-    connect(Button(kClearButton), &QPushButton::clicked, this,
-            [this] { m_station->ChatLog().OnClearLog(); });
-    connect(Button(kReloadButton), &QPushButton::clicked, this,
-            [this] { m_station->ChatLog().OnReloadLog(); });
+    connect(Button(kClearButton), &QPushButton::clicked, this, [this] { m_station->ClearLog(); });
+    connect(Button(kReloadButton), &QPushButton::clicked, this, [this] { m_station->ReloadLog(); });
     connect(Button(kLineCopyButton), &QPushButton::clicked, this, [this] { OnLineCopy(); });
     connect(Button(kBeepButton), &QPushButton::clicked, this, [this] {
         // The edits show the texts as last taken (the BEEP writes them back first).
@@ -201,9 +202,9 @@ void CChatWindow::CreateControls() {
         m_station->BeepAction(m_desktop.shiftDown);
     });
     connect(Button(kMarkOnButton), &QPushButton::clicked, this,
-            [this] { m_station->Roster().OnMarkAllOn(); });
+            [this] { m_station->MarkAll(true); });
     connect(Button(kMarkOffButton), &QPushButton::clicked, this,
-            [this] { m_station->Roster().OnMarkAllOff(); });
+            [this] { m_station->MarkAll(false); });
     connect(Button(kRefreshButton), &QPushButton::clicked, this,
             [this] { m_station->PostRefreshRoster(); });
     connect(m_messageEdit, &CInputEdit::Activity, this, [this] { m_idleCount = 0; });
@@ -234,6 +235,13 @@ void CChatWindow::CreateTrayMenu() {
     add(kCmdAbout, QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)"));
     m_trayMenu->addSeparator();
     add(kCmdQuit, QStringLiteral("常駐終了(&Q)"));
+}
+
+CMarkListCtrl::Edits CChatWindow::ViewEdits(CChatDlg::Table table) {
+    return {
+        [this, table](int row, bool marked) { m_station->SetRowMark(table, row, marked); },
+        [this, table](int row) { m_station->SetFocusedRow(table, row); },
+        [this, table](int column, int width) { m_station->SetColumnWidth(table, column, width); }};
 }
 
 std::unique_ptr<QMenu> CChatWindow::BuildPhraseMenu() {
@@ -307,13 +315,13 @@ void CChatWindow::Shutdown() {
     const QString handle = m_handleEdit->text();
     const QString status = m_statusEdit->text();
     m_station->TakeHandleAndStatus(handle.toStdString(), status.toStdString());
+    SavePlacement(); // written by the hub's shutdown, with the handle and the status
     m_station->Shutdown();
     if (m_tray) {
         m_tray->hide();
         delete m_tray;
         m_tray = nullptr;
     }
-    SavePlacement();
 }
 
 // --- IChatFrontEnd ---
@@ -378,8 +386,6 @@ void CChatWindow::AddTrayIcon() {
                 });
         m_tray->show();
     }
-    // The saved placement comes right after the icon, before any identity work.
-    RestorePlacement();
 }
 
 void CChatWindow::SetEditTexts(const std::string& handle, const std::string& status) {
@@ -513,7 +519,7 @@ void CChatWindow::OnOk() {
 }
 
 void CChatWindow::OnLineCopy() {
-    if (auto text = m_station->ChatLog().OnLineCopy())
+    if (auto text = m_station->CopyLogLine())
         InsertIntoMessage(FromCp932(*text));
 }
 
@@ -647,10 +653,7 @@ enum ShowState : std::uint32_t { kHidden = 0, kNormal = 1, kMinimized = 2, kMaxi
 } // namespace
 
 void CChatWindow::RestorePlacement() {
-    std::string text;
-    if (m_station->Settings().ReadSetting("WindowPos", text, 1024) != 0)
-        return;
-    auto placement = CWindowPos::Parse(text);
+    const std::optional<CWindowPos> placement = m_station->Placement();
     // An empty or inverted rectangle would give a window of no size: the template's stays.
     if (!placement || placement->m_right <= placement->m_left ||
         placement->m_bottom <= placement->m_top)
@@ -691,7 +694,7 @@ void CChatWindow::SavePlacement() {
         p.m_showCmd = kMaximized;
     else
         p.m_showCmd = kNormal;
-    m_station->Settings().WriteSetting("WindowPos", p.Format());
+    m_station->SetPlacement(p);
 }
 
 } // namespace palaverly

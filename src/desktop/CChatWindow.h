@@ -3,6 +3,7 @@
 // dialog units, the tray icon and menu, the three timers, and the station hub behind them.
 
 #include "desktop/CAlertSound.h"
+#include "desktop/CMarkListCtrl.h"
 #include "hub/CChatDlg.h"
 #include "hub/IChatFrontEnd.h"
 #include "qtsupport/CCp932Validator.h"
@@ -26,7 +27,6 @@ namespace palaverly {
 
 class CDialogCommands;
 class CInputEdit;
-class CMarkListCtrl;
 
 /// What the window takes from its surroundings besides the station's environment.
 struct DesktopEnvironment {
@@ -157,6 +157,7 @@ private:
     std::int32_t WindowTextColour() override;
 
     void CreateControls();
+    CMarkListCtrl::Edits ViewEdits(CChatDlg::Table table);
     void CreateTrayMenu();
     QPushButton* AddButton(int id, const QString& caption, int x, int y, int w, int h);
     QLineEdit* AddEdit(QLineEdit* edit, int id, int limit, int x, int y, int w, int h);
@@ -164,7 +165,7 @@ private:
     void OnOk();
     void OnLineCopy();
     void InsertIntoMessage(const QString& text);
-    void RestorePlacement();
+    void RestorePlacement() override;
     void SavePlacement();
     void ShowTickerMenu(const QPoint& pos);
     int TextWidth(std::string_view cp932) const;

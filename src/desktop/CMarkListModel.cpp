@@ -4,7 +4,7 @@
 
 namespace palaverly {
 
-CMarkListModel::CMarkListModel(CMarkList& list, QObject* parent)
+CMarkListModel::CMarkListModel(const CMarkList& list, QObject* parent)
     : QAbstractTableModel(parent), m_list(list) {
     m_list.AddObserver(this);
 }

@@ -15,10 +15,10 @@ public:
     /// The row colour as stored: -1 or 0x00BBGGRR (an int).
     static constexpr int kColourRole = Qt::UserRole + 2;
 
-    explicit CMarkListModel(CMarkList& list, QObject* parent = nullptr);
+    explicit CMarkListModel(const CMarkList& list, QObject* parent = nullptr);
     ~CMarkListModel() override;
 
-    CMarkList& List() { return m_list; }
+    const CMarkList& List() const { return m_list; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -45,7 +45,7 @@ private:
     void OnMarkChanged(int row) override;
     void OnEnsureVisible(int row) override;
 
-    CMarkList& m_list;
+    const CMarkList& m_list;
 };
 
 } // namespace palaverly

@@ -41,8 +41,8 @@ void CDialogCommands::OpenOptions() {
     if (BringToFront(Kind::Options))
         return;
     Run(Kind::Options,
-        new COptionDlg(m_station.Options(), m_station.Settings(), m_units, m_hooks.pickers,
-                       m_hooks.notice),
+        new COptionDlg(Binding<COptionValues>(&CChatDlg::ReloadOptions, &CChatDlg::SaveOptions),
+                       m_units, m_hooks.pickers, m_hooks.notice),
         m_hooks.optionsSaved);
 }
 
@@ -51,13 +51,17 @@ void CDialogCommands::OpenPhrases() {
         return;
     // The phrase menu reads the phrases each time it opens: nothing follows a save.
     Run(Kind::Phrases,
-        new CPhraseDlg(m_station.Phrases(), m_station.Settings(), m_units, m_hooks.notice), {});
+        new CPhraseDlg(Binding<CPhraseValues>(&CChatDlg::ReloadPhrases, &CChatDlg::SavePhrases),
+                       m_units, m_hooks.notice),
+        {});
 }
 
 void CDialogCommands::OpenInfo() {
     if (BringToFront(Kind::Info))
         return;
-    Run(Kind::Info, new CInfoDlg(m_station.Info(), m_station.Settings(), m_units, m_hooks.notice),
+    Run(Kind::Info,
+        new CInfoDlg(Binding<CInfoValues>(&CChatDlg::ReloadInfo, &CChatDlg::SaveInfo), m_units,
+                     m_hooks.notice),
         m_hooks.infoSaved);
 }
 

@@ -52,6 +52,12 @@ signals:
 private:
     static std::size_t Index(Kind kind) { return static_cast<std::size_t>(kind); }
     bool BringToFront(Kind kind);
+    template <class Values>
+    CSettingsBinding<Values> Binding(const Values& (CChatDlg::*reload)(),
+                                     int (CChatDlg::*save)(const Values&)) {
+        return {[this, reload] { return (m_station.*reload)(); },
+                [this, save](const Values& values) { return (m_station.*save)(values); }};
+    }
     void Run(Kind kind, QDialog* dialog, std::function<void()> afterSave);
 
     CChatDlg& m_station;

@@ -8,9 +8,9 @@
 
 namespace palaverly {
 
-CInfoDlg::CInfoDlg(CInfoValues& info, CSettingsStore& store, const CDialogUnits& units,
+CInfoDlg::CInfoDlg(CSettingsBinding<CInfoValues> binding, const CDialogUnits& units,
                    NoticeFn notice)
-    : CTemplateDialog(units, Title(), 363, 95, std::move(notice)), m_info(info), m_store(store) {
+    : CTemplateDialog(units, Title(), 363, 95, std::move(notice)), m_binding(std::move(binding)) {
     connect(AddButton(kSave, QStringLiteral("保存(&S)"), 295, 55, 50, 15), &QPushButton::clicked,
             this, [this] { OnOk(); });
     connect(AddButton(kCancel, QStringLiteral("ｷｬﾝｾﾙ(&C)"), 295, 71, 50, 15), &QPushButton::clicked,
@@ -20,7 +20,7 @@ CInfoDlg::CInfoDlg(CInfoValues& info, CSettingsStore& store, const CDialogUnits&
     AddEdit(kBulletinMessage, 50, 20, 300, 12);
     AddLabel(-1, QStringLiteral("配信ﾒｯｾｰｼﾞ"), 5, 20, 40, 10);
 
-    m_info.LoadSettings(m_store);
+    m_info = m_binding.reload();
     auto text = [](const std::string& cp932) {
         return QString::fromStdString(cp932::ToUtf8(cp932));
     };
@@ -48,7 +48,7 @@ void CInfoDlg::OnOk() {
     hide();
     m_info.m_localMessage = localText;
     m_info.m_bulletinMessage = cp932::FromUtf8Lossy(bulletin->text().toStdString());
-    m_info.SaveSettings(m_store);
+    m_binding.save(m_info);
     accept();
 }
 

@@ -98,15 +98,15 @@ COptionDlg::Pickers WithDefaults(COptionDlg::Pickers pickers) {
 
 } // namespace
 
-COptionDlg::COptionDlg(COptionValues& values, CSettingsStore& store, const CDialogUnits& units,
+COptionDlg::COptionDlg(CSettingsBinding<COptionValues> binding, const CDialogUnits& units,
                        Pickers pickers, NoticeFn notice)
-    : CTemplateDialog(units, Title(), 369, 235, std::move(notice)), m_values(values),
-      m_store(store), m_pickers(WithDefaults(std::move(pickers))) {
+    : CTemplateDialog(units, Title(), 369, 235, std::move(notice)), m_binding(std::move(binding)),
+      m_pickers(WithDefaults(std::move(pickers))) {
     CreateControls();
     for (const auto& s : kSliders)
         ControlAs<QSlider>(s.id)->setRange(s.minimum, s.maximum);
     // Opens on what is stored, not on what memory holds.
-    m_values.LoadSettings(m_store);
+    m_values = m_binding.reload();
     for (const auto& s : kSliders) {
         // The slider clamps a stored value outside its range; a save stores the clamped one.
         ControlAs<QSlider>(s.id)->setValue(m_values.*s.member);
@@ -284,7 +284,7 @@ void COptionDlg::OnOk() {
     for (const auto& s : kSliders)
         m_values.*s.member = ControlAs<QSlider>(s.id)->value();
     // A failed write leaves the file as it was; memory holds the new values all the same.
-    m_values.SaveSettings(m_store);
+    m_binding.save(m_values);
     accept();
 }
 

@@ -2,6 +2,7 @@
 // The options dialog on template 104: the option flags, the four timing sliders, the colour of
 // the user's own messages, the log folder and the BEEP sound file.
 
+#include "dialogs/CSettingsBinding.h"
 #include "qtsupport/CTemplateDialog.h"
 #include "settings/COptionValues.h"
 
@@ -60,10 +61,15 @@ public:
         std::function<std::optional<QColor>(QWidget* owner, const QColor& initial)> colour;
     };
 
-    /// Opens on what the settings file holds: `values` (the live options) are reloaded from
-    /// `store` first. A save writes them back; Cancel leaves them as reloaded.
-    COptionDlg(COptionValues& values, CSettingsStore& store, const CDialogUnits& units,
+    /// Opens on what the settings file holds: the live options are reloaded through
+    /// `binding` first. A save hands them back; Cancel leaves them as reloaded.
+    COptionDlg(CSettingsBinding<COptionValues> binding, const CDialogUnits& units,
                Pickers pickers = {}, NoticeFn notice = {});
+    /// The same, bound to `values` and `store` themselves.
+    COptionDlg(COptionValues& values, CSettingsStore& store, const CDialogUnits& units,
+               Pickers pickers = {}, NoticeFn notice = {})
+        : COptionDlg(CSettingsBinding<COptionValues>::Direct(values, store), units,
+                     std::move(pickers), std::move(notice)) {}
 
     static QString Title() { return QStringLiteral("ｵﾌﾟｼｮﾝ設定"); }
 
@@ -92,8 +98,8 @@ private:
     void FillControls();
     bool TakePath(const QString& path, int editId);
 
-    COptionValues& m_values;
-    CSettingsStore& m_store;
+    CSettingsBinding<COptionValues> m_binding;
+    COptionValues m_values;
     Pickers m_pickers;
     std::int32_t m_colour = 0;
 };

@@ -8,10 +8,9 @@
 
 namespace palaverly {
 
-CPhraseDlg::CPhraseDlg(CPhraseValues& phrases, CSettingsStore& store, const CDialogUnits& units,
+CPhraseDlg::CPhraseDlg(CSettingsBinding<CPhraseValues> binding, const CDialogUnits& units,
                        NoticeFn notice)
-    : CTemplateDialog(units, Title(), 263, 210, std::move(notice)), m_phrases(phrases),
-      m_store(store) {
+    : CTemplateDialog(units, Title(), 263, 210, std::move(notice)), m_binding(std::move(binding)) {
     static const QString kLabels[] = {QStringLiteral("０１．"), QStringLiteral("０２．"),
                                       QStringLiteral("０３．"), QStringLiteral("０４．"),
                                       QStringLiteral("０５．"), QStringLiteral("０６．"),
@@ -28,7 +27,7 @@ CPhraseDlg::CPhraseDlg(CPhraseValues& phrases, CSettingsStore& store, const CDia
     connect(AddButton(kCancel, QStringLiteral("ｷｬﾝｾﾙ"), 205, 23, 50, 15), &QPushButton::clicked,
             this, [this] { reject(); });
 
-    m_phrases.LoadSettings(m_store);
+    m_phrases = m_binding.reload();
     for (int n = 1; n <= CPhraseValues::kCount; ++n)
         CTextLimitValidator::SetText(PhraseEdit(n),
                                      QString::fromStdString(cp932::ToUtf8(
@@ -47,7 +46,7 @@ void CPhraseDlg::OnOk() {
         m_phrases.m_phrases[static_cast<std::size_t>(n - 1)] =
             cp932::FromUtf8Lossy(PhraseEdit(n)->text().toStdString());
     // Empty phrases are written too: an emptied phrase 1 must not come back as its default.
-    m_phrases.SaveSettings(m_store);
+    m_binding.save(m_phrases);
     accept();
 }
 

@@ -97,9 +97,9 @@ void CHeadlessStation::MemberCountChanged(const std::string&, int count) {
 }
 
 void CHeadlessStation::LogRowAdded(int row) {
-    const CMarkList& list = m_station->LogList();
+    const CMarkList& list = m_station->TableOf(CChatDlg::Table::Log);
     std::string line = "LOG";
-    for (int c = 0; c < 5; ++c)
+    for (int c = 0; c < LogColumn::Count; ++c)
         line += "\t" + Field(list.Text(row, c));
     Print(line);
 }
@@ -108,32 +108,20 @@ void CHeadlessStation::Ready() {
     Print("READY");
 }
 
-int CHeadlessStation::FindRosterRow(const std::string& computerUtf8) {
-    auto name = cp932::FromUtf8(computerUtf8);
-    if (!name)
-        return -1;
-    const CMarkList& list = m_station->RosterList();
-    for (int row = 0; row < list.RowCount(); ++row)
-        if (list.Text(row, RosterColumn::Computer) == *name)
-            return row;
-    return -1;
-}
-
 void CHeadlessStation::Execute(const std::string& line) {
     std::string command = line.substr(0, line.find(' '));
     std::string argument = line.size() > command.size() ? line.substr(command.size() + 1) : "";
     CChatDlg& s = *m_station;
-    CMarkList& roster = s.RosterList();
+    const CMarkList& roster = s.TableOf(CChatDlg::Table::Roster);
 
     if (command == "mark" || command == "unmark") {
-        int row = FindRosterRow(argument);
-        if (row < 0)
+        auto name = cp932::FromUtf8(argument);
+        if (!name || !s.SetMark(*name, command == "mark"))
             return Print("ERROR\tno member " + argument);
-        roster.SetMark(row, command == "mark" ? 1 : 0, 1);
     } else if (command == "mark-all") {
-        s.Roster().OnMarkAllOn();
+        s.MarkAll(true);
     } else if (command == "unmark-all") {
-        s.Roster().OnMarkAllOff();
+        s.MarkAll(false);
     } else if (command == "send") {
         if (s.SendAction(argument) == CChatDlg::SendResult::Unrepresentable)
             Print("ERROR\tcannot be sent in Shift-JIS: " + argument);
@@ -150,9 +138,9 @@ void CHeadlessStation::Execute(const std::string& line) {
     } else if (command == "fetch") {
         s.FetchBulletin();
     } else if (command == "reload") {
-        s.ChatLog().OnReloadLog();
+        s.ReloadLog();
     } else if (command == "clear") {
-        s.ChatLog().OnClearLog();
+        s.ClearLog();
     } else if (command == "suspend") {
         s.OnSuspend();
     } else if (command == "resume") {
@@ -160,17 +148,17 @@ void CHeadlessStation::Execute(const std::string& line) {
     } else if (command == "roster") {
         for (int row = 0; row < roster.RowCount(); ++row) {
             std::string out = "MEMBER";
-            for (int c = 0; c < 7; ++c)
+            for (int c = 0; c < RosterColumn::Count; ++c)
                 out += "\t" + Field(roster.Text(row, c));
             out += roster.IsMarked(row) ? "\t1" : "\t0";
             Print(out);
         }
         Print("END");
     } else if (command == "log") {
-        const CMarkList& log = s.LogList();
+        const CMarkList& log = s.TableOf(CChatDlg::Table::Log);
         for (int row = 0; row < log.RowCount(); ++row) {
             std::string out = "ROW";
-            for (int c = 0; c < 5; ++c)
+            for (int c = 0; c < LogColumn::Count; ++c)
                 out += "\t" + Field(log.Text(row, c));
             Print(out);
         }

@@ -50,7 +50,6 @@ public:
 
 private:
     void Print(const std::string& line);
-    int FindRosterRow(const std::string& computerUtf8);
 
     int m_in;
     int m_out;

@@ -20,24 +20,26 @@ std::optional<std::string> FromUser(std::string_view utf8, std::size_t limit) {
 
 } // namespace
 
-CChatDlg::CChatDlg(IChatFrontEnd& frontEnd, StationEnvironment environment)
-    : m_frontEnd(frontEnd), m_env(std::move(environment)), m_settings(m_env.settingsFile),
+CChatDlg::CChatDlg(IStationEvents& events, IStartupSteps& startup, StationEnvironment environment)
+    : m_events(events), m_startup(startup), m_env(std::move(environment)),
+      m_settings(m_env.settingsFile),
       m_logList(CMarkList::Order::Unsorted, CMarkList::Selection::Single, m_env.measure),
       m_rosterList(CMarkList::Order::Sorted, CMarkList::Selection::Multiple, m_env.measure),
       m_logFile(m_options, m_env.clock(), m_env.clock),
       m_chatLog(
-          m_logList, m_options, m_logFile, m_env.clock, [this] { return m_handle; },
-          [this] { return m_frontEnd.WindowTextColour(); }),
+          m_logList, m_options, m_logFile, m_env.clock,
+          [this] { return m_stationSettings.m_handleName; },
+          [this] { return m_events.WindowTextColour(); }),
       m_roster(m_rosterList, m_chatLog, m_options, m_templates,
                CMemberRoster::Callbacks{[this](const std::string& caption) {
-                                            m_frontEnd.MemberCountChanged(caption,
-                                                                          m_rosterList.RowCount());
+                                            m_events.MemberCountChanged(caption,
+                                                                        m_rosterList.RowCount());
                                         },
                                         [this] { PostFetchBulletin(); }}),
-      m_handOver(m_env.handOverCapacity, [this] { m_frontEnd.Wake(); }) {
+      m_handOver(m_env.handOverCapacity, [this] { m_events.Wake(); }) {
     m_chatLog.SetRowAddedHandler([this](int row, const std::string&, const std::string&,
                                         const std::string&, const std::string&,
-                                        const std::string&) { m_frontEnd.LogRowAdded(row); });
+                                        const std::string&) { m_events.LogRowAdded(row); });
 }
 
 CChatDlg::~CChatDlg() {
@@ -48,13 +50,15 @@ int CChatDlg::Initialize() {
     // Transport first: set-up failures are reported and the station goes on without it.
     m_port =
         m_env.makePort(m_env.port, [this](const std::string& caption, const std::string& text) {
-            m_frontEnd.ShowNotice(caption, text);
+            m_events.ShowNotice(caption, text);
         });
-    m_frontEnd.AddTrayIcon();
+    m_startup.AddTrayIcon();
 
     m_options.LoadSettings(m_settings);
     m_info.LoadSettings(m_settings);
     m_phrases.LoadSettings(m_settings);
+    m_stationSettings.LoadSettings(m_settings, m_env.userName ? m_env.userName() : std::string());
+    m_startup.RestorePlacement();
     m_ticker.SetText(m_info.m_localMessage);
     m_initialized = true;
 
@@ -64,11 +68,9 @@ int CChatDlg::Initialize() {
 
     m_stationId = m_env.stationId ? m_env.stationId() : std::string();
 
-    std::string handle;
-    if (m_settings.ReadSetting("HandleName", handle, 1024) != 0)
-        handle = m_env.userName ? m_env.userName() : std::string();
-    // A handle longer than its field would run into the next one of the INFO.
-    m_handle = cp932::CutToBytes(handle, kHandleLimit);
+    // A handle or status longer than its field would run into the next one of the INFO.
+    m_stationSettings.m_handleName =
+        cp932::CutToBytes(m_stationSettings.m_handleName, kHandleLimit);
 
     m_computerName =
         cp932::CutToBytes(m_env.computerName ? m_env.computerName() : host, kComputerNameMaxBytes);
@@ -76,11 +78,8 @@ int CChatDlg::Initialize() {
 
     m_templates.LoadSettings(m_settings);
 
-    std::string status;
-    if (m_settings.ReadSetting("Status", status, 128) != 0)
-        status = cp932::Sjis("普通");
-    m_status = cp932::CutToBytes(status, kStatusLimit);
-    m_frontEnd.SetEditTexts(m_handle, m_status);
+    m_stationSettings.m_status = cp932::CutToBytes(m_stationSettings.m_status, kStatusLimit);
+    m_startup.SetEditTexts(Handle(), Status());
 
     // Time alone gives stations started in the same second the same datagram ids, and each
     // then drops the other's datagrams as repetitions.
@@ -93,15 +92,15 @@ int CChatDlg::Initialize() {
 
     if (m_env.receiveThread && m_port)
         m_receiveThread = std::thread([this] { ReceiveLoop(); });
-    m_frontEnd.StartTimers();
+    m_startup.StartTimers();
 
     if (m_options.m_flgLogAutoLoad)
         m_chatLog.OnReloadLog();
     if (m_options.m_flgChatWindowReady)
-        m_frontEnd.ToggleWindow();
+        m_startup.ToggleWindow();
 
     RefreshRoster();
-    m_frontEnd.Ready();
+    m_startup.Ready();
     return 0;
 }
 
@@ -123,10 +122,11 @@ void CChatDlg::Shutdown() {
     if (!m_computerName.empty() || !m_stationId.empty())
         SignOff();
     m_port.reset();
-    if (!m_computerName.empty()) {
-        m_settings.WriteSetting("HandleName", m_handle);
-        m_settings.WriteSetting("Status", m_status);
-    }
+    // Without an identity the handle and status were never in use: the stored ones stay.
+    if (!m_computerName.empty())
+        m_stationSettings.SaveSettings(m_settings);
+    else if (m_stationSettings.m_windowPos)
+        m_settings.WriteSetting("WindowPos", m_stationSettings.m_windowPos->Format());
 }
 
 std::string CChatDlg::LoginTime() const {
@@ -164,7 +164,7 @@ CChatDlg::SendResult CChatDlg::SendAction(std::string_view messageUtf8) {
         return SendResult::Empty;
     int marks = m_rosterList.CountMarks();
     if (marks == 0) {
-        m_frontEnd.ShowNotice("Gablinx", cp932::Sjis("ユーザを選択しないと送信できません"));
+        m_events.ShowNotice("Gablinx", cp932::Sjis("ユーザを選択しないと送信できません"));
         return SendResult::NoReceiver;
     }
     const char* word = marks >= 2 ? "SENDM" : "SEND";
@@ -188,7 +188,7 @@ void CChatDlg::BeepAction(const std::function<bool()>& shiftDown) {
         const std::string& receiver = m_rosterList.Text(row, RosterColumn::Computer);
         auto payload = MakeBeepPayload(m_computerName, receiver, shiftDown && shiftDown());
         if (receiver == m_computerName) {
-            m_frontEnd.ShowNotice("Palaverly", cp932::Sjis("送信先が自分ですので中止します"));
+            m_events.ShowNotice("Palaverly", cp932::Sjis("送信先が自分ですので中止します"));
             continue;
         }
         SendDatagram(word, payload.data());
@@ -201,7 +201,7 @@ void CChatDlg::RefreshRoster() {
 }
 
 void CChatDlg::PostRefreshRoster() {
-    m_frontEnd.Post([this] {
+    m_events.Post([this] {
         if (!m_shutDown)
             RefreshRoster();
     });
@@ -213,7 +213,7 @@ void CChatDlg::FetchBulletin() {
 }
 
 void CChatDlg::PostFetchBulletin() {
-    m_frontEnd.Post([this] {
+    m_events.Post([this] {
         if (!m_shutDown)
             FetchBulletin();
     });
@@ -224,8 +224,8 @@ bool CChatDlg::TakeHandleAndStatus(std::string_view handleUtf8, std::string_view
     auto status = FromUser(statusUtf8, kStatusLimit);
     if (!handle || !status)
         return false;
-    m_handle = *handle;
-    m_status = *status;
+    m_stationSettings.m_handleName = *handle;
+    m_stationSettings.m_status = *status;
     return true;
 }
 
@@ -252,6 +252,86 @@ void CChatDlg::OnResume() {
 
 int CChatDlg::OnLogRowClicked(int controlId, int row) {
     return m_roster.OnLogRowClicked(controlId, row);
+}
+
+void CChatDlg::MarkAll(bool marked) {
+    if (marked)
+        m_roster.OnMarkAllOn();
+    else
+        m_roster.OnMarkAllOff();
+}
+
+bool CChatDlg::SetMark(std::string_view computerName, bool marked) {
+    for (int row = 0; row < m_rosterList.RowCount(); ++row) {
+        if (m_rosterList.Text(row, RosterColumn::Computer) == computerName) {
+            m_rosterList.SetMark(row, marked, true);
+            return true;
+        }
+    }
+    return false;
+}
+
+CMarkList& CChatDlg::MutableTable(Table table) {
+    return table == Table::Roster ? m_rosterList : m_logList;
+}
+
+const CMarkList& CChatDlg::TableOf(Table table) const {
+    return table == Table::Roster ? m_rosterList : m_logList;
+}
+
+void CChatDlg::SetRowMark(Table table, int row, bool marked) {
+    // The view already shows the selection; redrawing it again would only flicker.
+    MutableTable(table).SetMark(row, marked, false);
+}
+
+void CChatDlg::SetFocusedRow(Table table, int row) {
+    MutableTable(table).SetFocusedRow(row);
+}
+
+void CChatDlg::SetColumnWidth(Table table, int column, int width) {
+    MutableTable(table).SetColumnWidth(column, width);
+}
+
+void CChatDlg::ClearLog() {
+    m_chatLog.OnClearLog();
+}
+
+int CChatDlg::ReloadLog() {
+    return m_chatLog.OnReloadLog();
+}
+
+std::optional<std::string> CChatDlg::CopyLogLine() const {
+    return m_chatLog.OnLineCopy();
+}
+
+const COptionValues& CChatDlg::ReloadOptions() {
+    m_options.LoadSettings(m_settings);
+    return m_options;
+}
+
+const CInfoValues& CChatDlg::ReloadInfo() {
+    m_info.LoadSettings(m_settings);
+    return m_info;
+}
+
+const CPhraseValues& CChatDlg::ReloadPhrases() {
+    m_phrases.LoadSettings(m_settings);
+    return m_phrases;
+}
+
+int CChatDlg::SaveOptions(const COptionValues& values) {
+    m_options = values;
+    return m_options.SaveSettings(m_settings);
+}
+
+int CChatDlg::SaveInfo(const CInfoValues& values) {
+    m_info = values;
+    return m_info.SaveSettings(m_settings);
+}
+
+int CChatDlg::SavePhrases(const CPhraseValues& values) {
+    m_phrases = values;
+    return m_phrases.SaveSettings(m_settings);
 }
 
 std::optional<std::string> CChatDlg::TickerStep() {
@@ -325,8 +405,8 @@ void CChatDlg::OnMemb() {
     InfoFields f;
     f.stationId = m_stationId;
     f.computerName = m_computerName;
-    f.handleName = m_handle;
-    f.status = m_status;
+    f.handleName = Handle();
+    f.status = Status();
     f.loginTime = LoginTime();
     auto payload = MakeInfoPayload(f);
     SendDatagram("INFO", payload.data());
@@ -349,7 +429,7 @@ void CChatDlg::RebuildTicker() {
         m_templates.Text(Notice::BulletinPrefix), [this](const std::string& computer) {
             return m_roster.FindHandleByComputerName(computer);
         }));
-    m_frontEnd.TickerTextChanged(m_ticker.Text());
+    m_events.TickerTextChanged(m_ticker.Text());
 }
 
 void CChatDlg::OnGetm() {
@@ -379,17 +459,17 @@ void CChatDlg::OnBeep(const Datagram& d, const std::string& receptionTime) {
     }
     if (m_options.m_flgUseBeepSound == 1) {
         if (!m_options.m_soundFilePath.empty())
-            m_frontEnd.PlaySound(m_options.m_soundFilePath);
+            m_events.PlaySound(m_options.m_soundFilePath);
     } else {
-        m_frontEnd.Beep();
+        m_events.Beep();
     }
 }
 
 void CChatDlg::OnQuit(const Datagram& d) {
     // Shown without blocking anything: reception goes on while the box is open.
-    m_frontEnd.ShowNotice("Palaverly", "quit");
+    m_events.ShowNotice("Palaverly", "quit");
     if (m_computerName == ReadField(d, kReceiverOffset))
-        m_frontEnd.CloseRequested();
+        m_events.CloseRequested();
 }
 
 void CChatDlg::OnSend(const Datagram& d, const std::string& receptionTime) {
@@ -404,7 +484,7 @@ void CChatDlg::OnSend(const Datagram& d, const std::string& receptionTime) {
     m_chatLog.AddLogRow(receiverHandle, senderHandle, receptionTime, kind,
                         ReadField(d, kSendTextOffset));
     if (popup)
-        m_frontEnd.Popup();
+        m_events.Popup();
 }
 
 } // namespace palaverly

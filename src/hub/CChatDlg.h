@@ -1,7 +1,8 @@
 #pragma once
 // The station hub: identity, port, roster, chat log, bulletins, ticker, settings and the
 // receive thread, without any widget. Front ends (the desktop window, the headless station)
-// drive it on their UI thread and are told of changes through IChatFrontEnd.
+// drive it on their UI thread through its intents and are told of changes through
+// IStationEvents; the steps of the initialisation that are theirs go through IStartupSteps.
 
 #include "hub/IChatFrontEnd.h"
 #include "settings/CInfoValues.h"
@@ -9,6 +10,7 @@
 #include "settings/COptionValues.h"
 #include "settings/CPhraseValues.h"
 #include "settings/CSettingsStore.h"
+#include "settings/CStationSettings.h"
 #include "station/CBulletinStore.h"
 #include "station/CChatLog.h"
 #include "station/CDailyLogFile.h"
@@ -55,7 +57,9 @@ public:
     static constexpr int kHandleLimit = 20;
     static constexpr int kStatusLimit = 20;
 
-    CChatDlg(IChatFrontEnd& frontEnd, StationEnvironment environment);
+    CChatDlg(IStationEvents& events, IStartupSteps& startup, StationEnvironment environment);
+    CChatDlg(IChatFrontEnd& frontEnd, StationEnvironment environment)
+        : CChatDlg(frontEnd, frontEnd, std::move(environment)) {}
     ~CChatDlg();
     CChatDlg(const CChatDlg&) = delete;
     CChatDlg& operator=(const CChatDlg&) = delete;
@@ -98,30 +102,68 @@ public:
     /// Dispatch of one unscrambled datagram received at `receptionTime` ("%2d:%02d").
     void Dispatch(const Datagram& datagram, const std::string& receptionTime);
 
-    // --- state the front ends show and edit ---
-    CMarkList& RosterList() { return m_rosterList; }
-    CMarkList& LogList() { return m_logList; }
-    CMemberRoster& Roster() { return m_roster; }
-    CChatLog& ChatLog() { return m_chatLog; }
-    COptionValues& Options() { return m_options; }
-    CInfoValues& Info() { return m_info; }
-    CPhraseValues& Phrases() { return m_phrases; }
-    CNoticeTemplates& Templates() { return m_templates; }
-    CSettingsStore& Settings() { return m_settings; }
-    const std::string& Handle() const { return m_handle; }
-    const std::string& Status() const { return m_status; }
+    // --- marking: the recipients of the send and BEEP actions (UI thread) ---
+    /// Marks or unmarks every roster row (the mark-on and mark-off buttons).
+    void MarkAll(bool marked);
+    /// Marks or unmarks the roster row of `computerName` (CP932); false when no row has it.
+    bool SetMark(std::string_view computerName, bool marked);
+
+    // --- what the views of the two lists change in them (UI thread) ---
+    enum class Table { Roster, Log };
+    /// The user (un)selected `row` in the view of `table`: its mark.
+    void SetRowMark(Table table, int row, bool marked);
+    /// The row that has the keyboard focus in the view of `table`, or -1.
+    void SetFocusedRow(Table table, int row);
+    /// The user resized a column of the view of `table`.
+    void SetColumnWidth(Table table, int column, int width);
+    /// The rows, columns and marks of a list, for its view; changed only through the hub.
+    const CMarkList& TableOf(Table table) const;
+
+    // --- the chat log's buttons ---
+    void ClearLog();
+    /// Clears the log, then shows the last rows of today's daily log file. 0, or 1 when the
+    /// file cannot be opened.
+    int ReloadLog();
+    /// The content of the selected log row, for the message edit (CP932); nothing without one.
+    std::optional<std::string> CopyLogLine() const;
+
+    // --- settings: the live values, and their saves from the dialogs ---
+    const COptionValues& Options() const { return m_options; }
+    const CInfoValues& Info() const { return m_info; }
+    const CPhraseValues& Phrases() const { return m_phrases; }
+    const CSettingsStore& Settings() const { return m_settings; }
+    /// Writes the values to the settings file and makes them the live ones. The store's
+    /// result: 0, or -1 when the file could not be written (the live values change anyway,
+    /// as the dialog showed them).
+    /// Reloads the live values from the settings file (a dialog opens on what is stored).
+    const COptionValues& ReloadOptions();
+    const CInfoValues& ReloadInfo();
+    const CPhraseValues& ReloadPhrases();
+    int SaveOptions(const COptionValues& values);
+    int SaveInfo(const CInfoValues& values);
+    int SavePhrases(const CPhraseValues& values);
+    /// The window placement read at start-up ("WindowPos"); none when it was missing or bad.
+    std::optional<CWindowPos> Placement() const { return m_stationSettings.m_windowPos; }
+    /// The placement to write at shutdown, with the handle name and the status.
+    void SetPlacement(const CWindowPos& placement) { m_stationSettings.m_windowPos = placement; }
+
+    // --- identity and what the station shows ---
+    const std::string& Handle() const { return m_stationSettings.m_handleName; }
+    const std::string& Status() const { return m_stationSettings.m_status; }
     const std::string& ComputerName() const { return m_computerName; }
     const std::string& StationIdText() const { return m_stationId; }
     const std::string& TickerText() const { return m_ticker.Text(); }
     std::string LoginTime() const;
-    CDatagramPort* Port() { return m_port.get(); }
 
 private:
+    friend class CChatDlgTestPeer;
+
     struct Received {
         Datagram datagram;
         std::string receptionTime;
     };
 
+    CMarkList& MutableTable(Table table);
     void ReceiveLoop();
     void StopReception();
     void RebuildTicker();
@@ -136,7 +178,8 @@ private:
     void OnQuit(const Datagram& d);
     void OnSend(const Datagram& d, const std::string& receptionTime);
 
-    IChatFrontEnd& m_frontEnd;
+    IStationEvents& m_events;
+    IStartupSteps& m_startup;
     StationEnvironment m_env;
     CSettingsStore m_settings;
     COptionValues m_options;
@@ -146,8 +189,7 @@ private:
 
     std::string m_stationId;
     std::string m_computerName;
-    std::string m_handle;
-    std::string m_status;
+    CStationSettings m_stationSettings; // handle name, status (both cut to their fields), placement
 
     CMarkList m_logList;
     CMarkList m_rosterList;

@@ -42,13 +42,13 @@ int CompareRowKeys(std::string_view a, std::string_view b) {
 CMarkList::CMarkList(Order order, Selection selection, TextWidthFn measure)
     : m_order(order), m_selection(selection), m_measure(std::move(measure)) {}
 
-void CMarkList::AddObserver(IMarkListObserver* observer) {
+void CMarkList::AddObserver(IMarkListObserver* observer) const {
     if (observer &&
         std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end())
         m_observers.push_back(observer);
 }
 
-void CMarkList::RemoveObserver(IMarkListObserver* observer) {
+void CMarkList::RemoveObserver(IMarkListObserver* observer) const {
     std::erase(m_observers, observer);
 }
 

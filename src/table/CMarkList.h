@@ -31,8 +31,8 @@ public:
     CMarkList& operator=(const CMarkList&) = delete;
 
     /// Observers are not owned; remove one before it is destroyed.
-    void AddObserver(IMarkListObserver* observer);
-    void RemoveObserver(IMarkListObserver* observer);
+    void AddObserver(IMarkListObserver* observer) const;
+    void RemoveObserver(IMarkListObserver* observer) const;
 
     /// Appends a column; returns its index.
     int InsertColumn(std::string title, int width);
@@ -109,7 +109,7 @@ private:
     std::vector<Column> m_columns;
     std::vector<Row> m_rows;
     int m_markCount = 0;
-    std::vector<IMarkListObserver*> m_observers;
+    mutable std::vector<IMarkListObserver*> m_observers; // watching changes nothing
 };
 
 /// The column-0 order of a sorted list: ASCII letters compare without case, every other byte

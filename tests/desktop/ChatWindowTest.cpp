@@ -1,6 +1,7 @@
 // The chat window on the simulated LAN: sending, keys, close and hide behaviours, timers,
 // the ticker, the roster caption, marking from the log, line copy, placement and the tray menu.
 
+#include "CChatDlgTestPeer.h"
 #include "DesktopFixture.h"
 #include "desktop/CInputEdit.h"
 #include "desktop/CMarkListCtrl.h"
@@ -26,7 +27,7 @@ QString Utf8(const std::string& cp932Text) {
 }
 
 int RowOfHandle(CChatWindow& w, const QString& handle) {
-    CMarkList& roster = w.Station().RosterList();
+    CMarkList& roster = Peer(w.Station()).RosterList();
     for (int r = 0; r < roster.RowCount(); ++r)
         if (Utf8(roster.Text(r, 0)) == handle)
             return r;
@@ -106,7 +107,7 @@ void ChatWindowTest::sendsToMarkedMembers() {
     lan.Add("PCC", "Carol");
     lan.Pump();
     CChatWindow& w = *a.window;
-    QCOMPARE(w.Station().RosterList().RowCount(), 3);
+    QCOMPARE(Peer(w.Station()).RosterList().RowCount(), 3);
     for (const QString& handle : marked) {
         const int row = RowOfHandle(w, handle);
         QVERIFY(row >= 0);
@@ -115,7 +116,7 @@ void ChatWindowTest::sendsToMarkedMembers() {
                                                  QItemSelectionModel::Select |
                                                      QItemSelectionModel::Rows);
     }
-    QCOMPARE(w.Station().RosterList().CountMarks(), marked.size());
+    QCOMPARE(Peer(w.Station()).RosterList().CountMarks(), marked.size());
     QSignalSpy notices(&w, &CChatWindow::NoticeShown);
     lan.TakeSent();
     w.MessageEdit()->setText(text);
@@ -130,7 +131,7 @@ void ChatWindowTest::sendsToMarkedMembers() {
         QCOMPARE(QString::fromStdString(ReadField(d, kSendTextOffset)), text);
     lan.Pump();
     // Each receiver's copy comes back to the sender's log; the edit keeps its text.
-    QCOMPARE(w.Station().LogList().RowCount(), static_cast<int>(words.size()));
+    QCOMPARE(Peer(w.Station()).LogList().RowCount(), static_cast<int>(words.size()));
     QCOMPARE(w.MessageEdit()->text(), text);
 }
 
@@ -162,7 +163,7 @@ void ChatWindowTest::enterKey() {
     lan.Pump();
     CChatWindow& w = *a.window;
     w.ShowAction();
-    w.Station().RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
+    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
     lan.TakeSent();
     w.MessageEdit()->setFocus();
     w.MessageEdit()->setText("ping");
@@ -325,20 +326,20 @@ void ChatWindowTest::rightClickOnLogMarksSender() {
     lan.Add("PCC", "Carol");
     lan.Pump();
     // Bob writes to Alice; Alice has Carol marked before.
-    b.window->Station().RosterList().SetMark(RowOfHandle(*b.window, "Alice"), true, true);
+    Peer(b.window->Station()).RosterList().SetMark(RowOfHandle(*b.window, "Alice"), true, true);
     b.window->MessageEdit()->setText("hi Alice");
     QTest::mouseClick(b.window->Button(CChatWindow::kSendButton), Qt::LeftButton);
     lan.Pump();
     CChatWindow& w = *a.window;
     w.ShowAction();
-    w.Station().RosterList().SetMark(RowOfHandle(w, "Carol"), true, true);
-    QCOMPARE(w.Station().LogList().RowCount(), 1);
+    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Carol"), true, true);
+    QCOMPARE(Peer(w.Station()).LogList().RowCount(), 1);
     CMarkListCtrl* log = w.LogView();
     QApplication::processEvents();
     const QRect rowRect = log->visualRect(log->model()->index(0, 0));
     QTest::mouseClick(log->viewport(), Qt::RightButton, {}, rowRect.center());
     lan.Pump();
-    CMarkList& roster = w.Station().RosterList();
+    CMarkList& roster = Peer(w.Station()).RosterList();
     QCOMPARE(roster.CountMarks(), 1);
     QCOMPARE(roster.IsMarked(RowOfHandle(w, "Bob")), 1);
     // The view shows the list's marks.
@@ -362,7 +363,7 @@ void ChatWindowTest::rightClickOnRosterChangesNothing() {
     QCOMPARE(clicks.count(), 1);
     QCOMPARE(clicks[0][0].toInt(), 1032);
     QCOMPARE(clicks[0][1].toInt(), bob);
-    QCOMPARE(w.Station().RosterList().CountMarks(), 1); // only the click's own selection
+    QCOMPARE(Peer(w.Station()).RosterList().CountMarks(), 1); // only the click's own selection
 }
 
 void ChatWindowTest::lineCopyReplacesSelectionUndoably() {
@@ -370,11 +371,11 @@ void ChatWindowTest::lineCopyReplacesSelectionUndoably() {
     auto& a = lan.Add("PCA", "Alice");
     lan.Pump();
     CChatWindow& w = *a.window;
-    w.Station().RosterList().SetMark(RowOfHandle(w, "Alice"), true, true);
+    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Alice"), true, true);
     w.MessageEdit()->setText("copied text");
     QTest::mouseClick(w.Button(CChatWindow::kSendButton), Qt::LeftButton);
     lan.Pump();
-    QCOMPARE(w.Station().LogList().RowCount(), 1);
+    QCOMPARE(Peer(w.Station()).LogList().RowCount(), 1);
 
     // Without a selected log row nothing happens.
     w.MessageEdit()->setText("say: XX!");
@@ -517,7 +518,7 @@ void ChatWindowTest::beepReadsShiftAtThatMoment() {
     lan.Add("PCB", "Bob");
     lan.Pump();
     CChatWindow& w = *a.window;
-    w.Station().RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
+    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
     QSignalSpy notices(&w, &CChatWindow::NoticeShown);
     for (bool shift : {false, true}) {
         lan.TakeSent();
@@ -529,8 +530,8 @@ void ChatWindowTest::beepReadsShiftAtThatMoment() {
         QCOMPARE(SilentFlagSet(sent[0]), shift);
     }
     // BEEP at one's own row: the box, nothing sent.
-    w.Station().RosterList().SetMark(RowOfHandle(w, "Bob"), false, true);
-    w.Station().RosterList().SetMark(RowOfHandle(w, "Alice"), true, true);
+    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), false, true);
+    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Alice"), true, true);
     lan.TakeSent();
     QTest::mouseClick(w.Button(CChatWindow::kBeepButton), Qt::LeftButton);
     QVERIFY(lan.TakeSent().empty());

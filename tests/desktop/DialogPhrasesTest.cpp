@@ -1,6 +1,7 @@
 // The canned-phrase dialog and the phrase menu of the chat window's "..." button: what the menu
 // offers after each save, the insertion of a chosen phrase, Cancel, restarts and the limits.
 
+#include "CChatDlgTestPeer.h"
 #include "DesktopFixture.h"
 #include "DialogTestSupport.h"
 #include "desktop/CInputEdit.h"
@@ -33,8 +34,9 @@ QList<CMenuItem> MenuOf(CChatWindow& w) {
 }
 
 std::unique_ptr<CPhraseDlg> OpenOn(CChatWindow& w) {
-    auto dialog = std::make_unique<CPhraseDlg>(w.Station().Phrases(), w.Station().Settings(),
-                                               CDialogUnits(CDialogUnits::DialogFont()));
+    auto dialog =
+        std::make_unique<CPhraseDlg>(Peer(w.Station()).Phrases(), Peer(w.Station()).Settings(),
+                                     CDialogUnits(CDialogUnits::DialogFont()));
     dialog->show();
     return dialog;
 }

@@ -2,6 +2,7 @@
 // path (unscramble, repetition check, hand-over, dispatch) and once straight to the dispatch,
 // so that command words are reached without the fuzzer having to learn the scrambling.
 
+#include "CChatDlgTestPeer.h"
 #include "hub/CChatDlg.h"
 
 #include <cstdint>
@@ -73,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     f.station->DrainReceived();
     // Keep the lists from growing without bound over a long run.
     if (++f.runs % 1000 == 0) {
-        f.station->ChatLog().OnClearLog();
+        Peer(f.station).ChatLog().OnClearLog();
         f.station->RefreshRoster();
     }
     return 0;

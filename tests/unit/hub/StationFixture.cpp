@@ -1,5 +1,7 @@
 #include "StationFixture.h"
 
+#include "CChatDlgTestPeer.h"
+
 #include <fstream>
 
 namespace palaverly::test {
@@ -42,7 +44,7 @@ void CStationLan::Pump() {
         busy = false;
         for (auto& t : m_stations) {
             // The station drops its port at shutdown.
-            auto* port = static_cast<CSimulatedPort*>(t->station->Port());
+            auto* port = static_cast<CSimulatedPort*>(Peer(t->station).Port());
             if (!port)
                 continue;
             while (port->TryReceive(buffer, kDatagramSize) == 0) {

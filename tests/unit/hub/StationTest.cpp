@@ -1,3 +1,4 @@
+#include "CChatDlgTestPeer.h"
 #include "StationFixture.h"
 #include "station/Columns.h"
 
@@ -33,7 +34,7 @@ protected:
 
     // Marks the roster rows of `station` whose computer name is in `names`.
     static void Mark(CTestStation& t, std::initializer_list<std::string> names) {
-        CMarkList& roster = t.station->RosterList();
+        CMarkList& roster = Peer(t.station).RosterList();
         for (int row = 0; row < roster.RowCount(); ++row)
             for (const auto& n : names)
                 if (roster.Text(row, RosterColumn::Computer) == n)
@@ -72,7 +73,7 @@ TEST_F(StationTest, RollCallFillsEveryRosterIncludingTheOwnRow) {
     lan->Pump();
     // Stations that started earlier heard later roll calls and answered them.
     for (auto* t : {&a, &b, &c}) {
-        auto rows = Rows(t->station->RosterList());
+        auto rows = Rows(Peer(t->station).RosterList());
         ASSERT_EQ(rows.size(), 3u) << t->name;
         // Sorted by handle: ASCII before katakana and kanji.
         EXPECT_EQ(rows[0][RosterColumn::Handle], "Hanako");
@@ -96,19 +97,19 @@ TEST_F(StationTest, RepetitionIsDroppedOnceButActedOnAgainAfterAnotherDatagram) 
     ASSERT_EQ(a.station->SendAction("hello"), CChatDlg::SendResult::Sent);
     auto raw = lan->lan.Sent()[from];
     lan->Pump();
-    int rowsBefore = b.station->LogList().RowCount();
+    int rowsBefore = Peer(b.station).LogList().RowCount();
     ASSERT_EQ(rowsBefore, 1);
 
     b.station->AcceptRaw(raw.data()); // same as the last one: dropped
     b.station->DrainReceived();
-    EXPECT_EQ(b.station->LogList().RowCount(), 1);
+    EXPECT_EQ(Peer(b.station).LogList().RowCount(), 1);
 
     Datagram memb = BuildDatagram(4242, lan->now, "MEMB", nullptr);
     Scramble(memb);
     b.station->AcceptRaw(memb.bytes.data()); // another datagram in between
     b.station->AcceptRaw(raw.data());        // the repetition is acted on again
     b.station->DrainReceived();
-    EXPECT_EQ(b.station->LogList().RowCount(), 2);
+    EXPECT_EQ(Peer(b.station).LogList().RowCount(), 2);
 }
 
 TEST_F(StationTest, SendmToThreeMarkedRowsGivesThreeDatagramsInRosterOrder) {
@@ -136,16 +137,16 @@ TEST_F(StationTest, SendmToThreeMarkedRowsGivesThreeDatagramsInRosterOrder) {
     EXPECT_EQ(ids.size(), 3u) << "each datagram draws its own id";
     lan->Pump();
 
-    auto own = Rows(a.station->LogList());
+    auto own = Rows(Peer(a.station).LogList());
     ASSERT_EQ(own.size(), 3u);
     EXPECT_EQ(own[0], (std::vector<std::string>{"Bob", "Alice", " 9:05", "同報", "会議です"}));
     EXPECT_EQ(own[2][LogColumn::Receiver], "Dave");
     for (auto* t : {&b, &c, &d}) {
-        auto rows = Rows(t->station->LogList());
+        auto rows = Rows(Peer(t->station).LogList());
         ASSERT_EQ(rows.size(), 1u) << t->name;
         EXPECT_EQ(rows[0][LogColumn::Sender], "Alice");
     }
-    EXPECT_EQ(e.station->LogList().RowCount(), 0);
+    EXPECT_EQ(Peer(e.station).LogList().RowCount(), 0);
 }
 
 TEST_F(StationTest, SendActionRefusalsAndSingleSend) {
@@ -180,15 +181,15 @@ TEST_F(StationTest, SilentBeepLogsNothingAndStillSoundsAtBothEnds) {
     Mark(a, {"PCB"});
     a.station->BeepAction([] { return true; });
     lan->Pump();
-    EXPECT_EQ(a.station->LogList().RowCount(), 0);
-    EXPECT_EQ(b.station->LogList().RowCount(), 0);
+    EXPECT_EQ(Peer(a.station).LogList().RowCount(), 0);
+    EXPECT_EQ(Peer(b.station).LogList().RowCount(), 0);
     EXPECT_EQ(a.frontEnd.beeps, 1);
     EXPECT_EQ(b.frontEnd.sounds, (std::vector<std::string>{"/tmp/alert.wav"}));
 
     a.station->BeepAction([] { return false; });
     lan->Pump();
-    auto atA = Rows(a.station->LogList());
-    auto atB = Rows(b.station->LogList());
+    auto atA = Rows(Peer(a.station).LogList());
+    auto atB = Rows(Peer(b.station).LogList());
     ASSERT_EQ(atA.size(), 1u);
     ASSERT_EQ(atB.size(), 1u);
     EXPECT_EQ(atA[0][LogColumn::Content], "BEEP攻撃をしました！！");
@@ -254,15 +255,15 @@ TEST_F(StationTest, LogoutRemovesTheRowAndShutdownSavesHandleAndStatus) {
     auto& a = lan->Add("PCA", "A");
     auto& b = lan->Add("PCB", "B");
     lan->Pump();
-    ASSERT_EQ(a.station->RosterList().RowCount(), 2);
+    ASSERT_EQ(Peer(a.station).RosterList().RowCount(), 2);
     ASSERT_TRUE(b.station->CommitHandleAndStatus("Bee", "会議中"));
     lan->Pump();
-    auto rows = Rows(a.station->RosterList());
+    auto rows = Rows(Peer(a.station).RosterList());
     EXPECT_EQ(rows[1][RosterColumn::Handle], "Bee");
     EXPECT_EQ(rows[1][RosterColumn::Status], "会議中");
     b.station->Shutdown();
     lan->Pump();
-    EXPECT_EQ(a.station->RosterList().RowCount(), 1);
+    EXPECT_EQ(Peer(a.station).RosterList().RowCount(), 1);
     std::ifstream in(m_root / "PCB" / "palaverly.conf");
     std::stringstream content;
     content << in.rdbuf();
@@ -275,7 +276,7 @@ TEST_F(StationTest, HandleFromTheSettingsFileIsCutToItsField) {
     auto& a = lan->Add("PCA", "漢漢漢漢漢漢漢漢漢漢漢");
     lan->Pump();
     EXPECT_EQ(a.station->Handle().size(), 20u);
-    EXPECT_EQ(cp932::ToUtf8(a.station->RosterList().Text(0, 0)), "漢漢漢漢漢漢漢漢漢漢");
+    EXPECT_EQ(cp932::ToUtf8(Peer(a.station).RosterList().Text(0, 0)), "漢漢漢漢漢漢漢漢漢漢");
 }
 
 TEST_F(StationTest, ResumeRebuildsTheRosterAfterSuspendSignedOff) {
@@ -284,11 +285,11 @@ TEST_F(StationTest, ResumeRebuildsTheRosterAfterSuspendSignedOff) {
     lan->Pump();
     b.station->OnSuspend();
     lan->Pump();
-    EXPECT_EQ(a.station->RosterList().RowCount(), 1);
+    EXPECT_EQ(Peer(a.station).RosterList().RowCount(), 1);
     b.station->OnResume();
     lan->Pump();
-    EXPECT_EQ(a.station->RosterList().RowCount(), 2);
-    EXPECT_EQ(b.station->RosterList().RowCount(), 2);
+    EXPECT_EQ(Peer(a.station).RosterList().RowCount(), 2);
+    EXPECT_EQ(Peer(b.station).RosterList().RowCount(), 2);
 }
 
 TEST(StationHandOver, ShutdownWithAWaitingReceiveThreadAndQueuedDatagrams) {
@@ -326,7 +327,7 @@ TEST(StationHandOver, ShutdownWithAWaitingReceiveThreadAndQueuedDatagrams) {
             << "shutdown deadlocked";
         // Nothing queued is dispatched after the BYE.
         EXPECT_EQ(station.DrainReceived(), 0u);
-        EXPECT_EQ(station.LogList().RowCount(), 0);
+        EXPECT_EQ(Peer(station).LogList().RowCount(), 0);
     }
     std::filesystem::remove_all(root);
 }
