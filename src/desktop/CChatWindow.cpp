@@ -42,7 +42,9 @@ QIcon AppIcon() {
 } // namespace
 
 CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_desktop(std::move(desktop)) {
+    : QWidget(parent, Qt::Window), m_desktop(std::move(desktop)),
+      m_timers(m_desktop.monotonic ? m_desktop.monotonic : MonotonicClock(MonotonicMilliseconds),
+               [this](int id) { OnTimer(id); }) {
     if (!m_desktop.trayAvailable)
         m_desktop.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     if (!m_desktop.shiftDown)
@@ -63,7 +65,7 @@ CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop,
     // After a save the ticker and bulletin timers take the new periods, and new information
     // texts make the station ask for bulletins again.
     CDialogCommands::Hooks hooks;
-    hooks.optionsSaved = [this] { StartTimers(); };
+    hooks.optionsSaved = [this] { RestartTimersAfterSave(); };
     hooks.infoSaved = [this] { m_station->PostFetchBulletin(); };
     m_dialogs = std::make_unique<CDialogCommands>(*m_station, m_units.Font(), std::move(hooks));
     connect(this, &CChatWindow::OptionsRequested, m_dialogs.get(), &CDialogCommands::OpenOptions);
@@ -72,13 +74,6 @@ CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop,
     connect(this, &CChatWindow::AboutRequested, m_dialogs.get(), &CDialogCommands::OpenAbout);
     const QRect size = FromDialogUnits(0, 0, 378, 354);
     resize(std::max(size.width(), kMinimumWidth), std::max(size.height(), kMinimumHeight));
-
-    m_tickerTimer.setTimerType(Qt::CoarseTimer);
-    m_bulletinTimer.setTimerType(Qt::VeryCoarseTimer);
-    m_autoHideTimer.setTimerType(Qt::CoarseTimer);
-    connect(&m_tickerTimer, &QTimer::timeout, this, [this] { OnTimer(kTickerTimer); });
-    connect(&m_bulletinTimer, &QTimer::timeout, this, [this] { OnTimer(kBulletinTimer); });
-    connect(&m_autoHideTimer, &QTimer::timeout, this, [this] { OnTimer(kAutoHideTimer); });
 }
 
 CChatWindow::~CChatWindow() {
@@ -199,6 +194,7 @@ void CChatWindow::CreateControls() {
         // The edits show the texts as last taken (the BEEP writes them back first).
         m_handleEdit->setText(FromCp932(m_station->Handle()));
         m_statusEdit->setText(FromCp932(m_station->Status()));
+        m_messageEdit->setText(m_takenMessage);
         m_station->BeepAction(m_desktop.shiftDown);
     });
     connect(Button(kMarkOnButton), &QPushButton::clicked, this,
@@ -308,13 +304,9 @@ void CChatWindow::Shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
-    m_tickerTimer.stop();
-    m_bulletinTimer.stop();
-    m_autoHideTimer.stop();
+    m_timers.KillAll();
     // Texts typed but not yet committed by a focus change are taken now, as the edits stand.
-    const QString handle = m_handleEdit->text();
-    const QString status = m_statusEdit->text();
-    m_station->TakeHandleAndStatus(handle.toStdString(), status.toStdString());
+    TakeEdits();
     SavePlacement(); // written by the hub's shutdown, with the handle and the status
     m_station->Shutdown();
     if (m_tray) {
@@ -395,33 +387,25 @@ void CChatWindow::SetEditTexts(const std::string& handle, const std::string& sta
 
 void CChatWindow::StartTimers() {
     const COptionValues& options = m_station->Options();
-    m_tickerTimer.setInterval(options.m_scrollTimming * 10);
-    m_bulletinTimer.setInterval(options.m_msgDownloadTimming * 10000);
-    m_autoHideTimer.setInterval(1000);
-    m_timersStarted = true;
-    // A hidden window's timers would do nothing: they run only while it is visible.
-    if (isVisible()) {
-        m_tickerTimer.start();
-        m_bulletinTimer.start();
-        m_autoHideTimer.start();
-    }
+    m_timers.Set(kTickerTimer, options.m_scrollTimming * 10);
+    m_timers.Set(kBulletinTimer, options.m_msgDownloadTimming * 10000);
+    m_timers.Set(kAutoHideTimer, 1000);
+}
+
+void CChatWindow::RestartTimersAfterSave() {
+    // The auto-hide timer keeps its phase: it reads its setting on every tick.
+    const COptionValues& options = m_station->Options();
+    m_timers.Set(kTickerTimer, options.m_scrollTimming * 10);
+    m_timers.Set(kBulletinTimer, options.m_msgDownloadTimming * 10000);
 }
 
 bool CChatWindow::TimersRunning() const {
-    return m_tickerTimer.isActive() && m_bulletinTimer.isActive() && m_autoHideTimer.isActive();
+    return m_timers.WakeUpPlanned(kTickerTimer) && m_timers.WakeUpPlanned(kBulletinTimer) &&
+           m_timers.WakeUpPlanned(kAutoHideTimer);
 }
 
 int CChatWindow::TimerInterval(int id) const {
-    switch (id) {
-    case kTickerTimer:
-        return m_tickerTimer.interval();
-    case kBulletinTimer:
-        return m_bulletinTimer.interval();
-    case kAutoHideTimer:
-        return m_autoHideTimer.interval();
-    default:
-        return 0;
-    }
+    return m_timers.Period(id);
 }
 
 std::int32_t CChatWindow::WindowTextColour() {
@@ -501,12 +485,21 @@ void CChatWindow::OnTimer(int id) {
 
 // --- handlers ---
 
+void CChatWindow::TakeEdits() {
+    m_takenMessage = m_messageEdit->text();
+    m_station->TakeHandleAndStatus(m_handleEdit->text().toStdString(),
+                                   m_statusEdit->text().toStdString());
+}
+
 void CChatWindow::OnSend() {
-    auto result = m_station->SendAction(m_messageEdit->text().toStdString());
+    // Every edit is taken first: Enter in the handle edit sends with the handle as typed.
+    TakeEdits();
+    auto result = m_station->SendAction(m_takenMessage.toStdString());
     if (result != CChatDlg::SendResult::Sent)
         return;
     m_idleCount = 0;
     if (m_station->Options().m_flgClearAfterInput) {
+        m_takenMessage.clear();
         // Selected and deleted, so that the user can undo it.
         m_messageEdit->selectAll();
         m_messageEdit->del();
@@ -593,23 +586,17 @@ void CChatWindow::showEvent(QShowEvent* event) {
     m_armed = true;
     m_idleCount = 0;
     LayoutControls();
-    if (m_timersStarted) {
-        m_tickerTimer.start();
-        m_bulletinTimer.start();
-        m_autoHideTimer.start();
-    }
+    m_timers.SetVisible(true);
 }
 
 void CChatWindow::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    // A minimized window stays visible: only a real hide disarms and stops the timers.
+    // A minimized window stays visible: only a real hide disarms and quiets the timers.
     if (event->spontaneous())
         return;
     m_armed = false;
     m_idleCount = 0;
-    m_tickerTimer.stop();
-    m_bulletinTimer.stop();
-    m_autoHideTimer.stop();
+    m_timers.SetVisible(false);
 }
 
 void CChatWindow::resizeEvent(QResizeEvent* event) {
@@ -640,6 +627,7 @@ void CChatWindow::LayoutControls() {
 bool CChatWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut && (watched == m_handleEdit || watched == m_statusEdit) &&
         !m_shutDown) {
+        m_takenMessage = m_messageEdit->text();
         m_station->CommitHandleAndStatus(m_handleEdit->text().toStdString(),
                                          m_statusEdit->text().toStdString());
     }

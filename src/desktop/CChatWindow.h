@@ -4,6 +4,7 @@
 
 #include "desktop/CAlertSound.h"
 #include "desktop/CMarkListCtrl.h"
+#include "desktop/CWindowTimers.h"
 #include "hub/CChatDlg.h"
 #include "hub/IChatFrontEnd.h"
 #include "qtsupport/CCp932Validator.h"
@@ -11,7 +12,6 @@
 
 #include <QFont>
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 #include <map>
 #include <memory>
@@ -36,6 +36,8 @@ struct DesktopEnvironment {
     std::function<bool()> shiftDown;
     /// Message boxes are shown; tests may keep them off the screen and read NoticeShown.
     bool showNoticeBoxes = true;
+    /// The clock the window timers keep their phase by (the system's monotonic one if empty).
+    MonotonicClock monotonic;
 };
 
 class CChatWindow : public QWidget, private IChatFrontEnd {
@@ -62,7 +64,11 @@ public:
         kRefreshButton = 1009
     };
     // Timer ids as the timer handler knows them.
-    enum TimerId { kTickerTimer = -1, kBulletinTimer = -2, kAutoHideTimer = -3 };
+    enum TimerId {
+        kTickerTimer = CWindowTimers::kTickerTimer,
+        kBulletinTimer = CWindowTimers::kBulletinTimer,
+        kAutoHideTimer = CWindowTimers::kAutoHideTimer
+    };
     // Tray menu command ids.
     enum Command {
         kCmdToggle = 32776,
@@ -101,9 +107,11 @@ public:
     bool TrayAvailable() const { return m_trayAvailable; }
     int IdleCount() const { return m_idleCount; }
     bool Armed() const { return m_armed; }
+    /// Whether the three timers will wake the window (only while it is shown).
     bool TimersRunning() const;
     /// The period of timer `id` (kTickerTimer, kBulletinTimer, kAutoHideTimer) in ms.
     int TimerInterval(int id) const;
+    CWindowTimers& Timers() { return m_timers; }
     /// The tray menu's four dialogs (options, canned phrases, information, about).
     CDialogCommands& Dialogs() { return *m_dialogs; }
     /// Dialog units of the template in pixels of this window's dialog font.
@@ -154,6 +162,7 @@ private:
     void AddTrayIcon() override;
     void SetEditTexts(const std::string& handle, const std::string& status) override;
     void StartTimers() override;
+    void RestartTimersAfterSave();
     std::int32_t WindowTextColour() override;
 
     void CreateControls();
@@ -162,6 +171,7 @@ private:
     QPushButton* AddButton(int id, const QString& caption, int x, int y, int w, int h);
     QLineEdit* AddEdit(QLineEdit* edit, int id, int limit, int x, int y, int w, int h);
     void OnSend();
+    void TakeEdits();
     void OnOk();
     void OnLineCopy();
     void InsertIntoMessage(const QString& text);
@@ -185,15 +195,13 @@ private:
     CMarkListCtrl* m_logView = nullptr;
     CMarkListCtrl* m_rosterView = nullptr;
     std::map<int, QWidget*> m_controls;
+    QString m_takenMessage; // the message edit's text as last taken from it
 
     QSystemTrayIcon* m_tray = nullptr;
     std::unique_ptr<QMenu> m_trayMenu;
     bool m_trayAvailable = false;
 
-    QTimer m_tickerTimer;
-    QTimer m_bulletinTimer;
-    QTimer m_autoHideTimer;
-    bool m_timersStarted = false;
+    CWindowTimers m_timers;
     bool m_armed = false;
     int m_idleCount = 0;
 

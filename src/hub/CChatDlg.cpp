@@ -3,6 +3,7 @@
 #include "station/Columns.h"
 #include "sys/Identity.h"
 #include "text/Cp932.h"
+#include "wire/StationId.h"
 
 #include <cstdio>
 #include <ctime>
@@ -414,8 +415,24 @@ void CChatDlg::OnMemb() {
 
 void CChatDlg::OnInfo(const Datagram& d) {
     InfoFields f = ReadInfo(d);
+    // Host names cut to 15 bytes can meet; the two stations would then share one roster row
+    // and each other's messages, which only a new host name mends.
+    if (!m_nameClashShown && !m_computerName.empty() && f.computerName == m_computerName &&
+        f.stationId != m_stationId)
+        NoticeNameClash(f.stationId);
     m_roster.UpsertMember(f.stationId, f.status, f.computerName, f.handleName, f.version, f.comment,
                           f.loginTime);
+}
+
+void CChatDlg::NoticeNameClash(const std::string& otherStationId) {
+    m_nameClashShown = true;
+    std::string dotted = StationIdDisplay(otherStationId);
+    std::erase(dotted, ' ');
+    m_events.ShowNotice("Palaverly", cp932::Sjis("別の端末（") + dotted +
+                                           cp932::Sjis("）も同じコンピュータ名「") +
+                                           m_computerName +
+                                           cp932::Sjis("」を使っています。メッセージが混ざるので、"
+                                                       "どちらかのホスト名を変えてください。"));
 }
 
 void CChatDlg::OnSetm(const Datagram& d) {

@@ -171,6 +171,7 @@ private:
 
     void OnMemb();
     void OnInfo(const Datagram& d);
+    void NoticeNameClash(const std::string& otherStationId);
     void OnSetm(const Datagram& d);
     void OnGetm();
     void OnBye(const Datagram& d);
@@ -202,12 +203,13 @@ private:
     std::unique_ptr<CDatagramPort> m_port;
     CHandOver<Received> m_handOver;
     std::thread m_receiveThread;
-    std::string m_lastId; // receive thread only
+    std::string m_lastId = std::string(kIdSize, '\0'); // receive thread only; zero at start
 
     mutable std::mutex m_sendMutex; // guards the id generator and the login time
     std::mt19937 m_random;
     std::string m_loginTime;
 
+    bool m_nameClashShown = false; // once per run
     bool m_initialized = false;
     bool m_shutDown = false;
 };

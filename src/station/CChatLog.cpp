@@ -79,10 +79,17 @@ int CChatLog::OnReloadLog() {
 }
 
 int CChatLog::ReloadLogFile() {
-    // The rows come from the file: writing them back would double every line.
-    return m_logFile.ReloadLogFile(m_list, [this](const LogLineFields& f) {
-        AddRow(f.receiver, f.sender, f.time, f.kind, f.content, FileWrite::Skip);
-    });
+    std::optional<std::vector<LogLineFields>> lines = m_logFile.ReadLines();
+    if (!lines)
+        return 1;
+    for (LogLineFields& f : *lines) {
+        m_list.TrimRows(kReloadRowLimit);
+        // The rows come from the file: writing them back would double every line.
+        AddRow(std::move(f.receiver), std::move(f.sender), std::move(f.time), std::move(f.kind),
+               std::move(f.content), FileWrite::Skip);
+    }
+    m_list.TrimRows(kReloadRowLimit);
+    return 0;
 }
 
 std::optional<std::string> CChatLog::OnLineCopy() const {

@@ -18,6 +18,8 @@ struct COptionValues;
 
 class CChatLog {
 public:
+    /// Rows a reload keeps: the last this many lines of the file.
+    static constexpr int kReloadRowLimit = 300;
     /// Gives the station's current handle name (CP932).
     using HandleFn = std::function<std::string()>;
     /// Gives the system window-text colour (0x00BBGGRR) at the moment a row is added.
@@ -51,7 +53,9 @@ public:
     void OnClearLog();
     /// OnClearLog, then ReloadLogFile. 0 when the file was read, 1 when it cannot be opened.
     int OnReloadLog();
-    /// Adds the last lines of today's file as rows without writing them back. 0 or 1.
+    /// Adds the lines of today's file as rows without writing them back, trimming the list to
+    /// kReloadRowLimit rows before each and once after, so that it ends with the file's last
+    /// lines. 0 when the file was read, 1 when it cannot be opened.
     int ReloadLogFile();
     /// The content of the selected row (at most 1023 bytes), for the message edit; nothing
     /// when no row is selected.

@@ -2,7 +2,6 @@
 
 #include "settings/COptionValues.h"
 #include "sys/PosixFile.h"
-#include "table/CMarkList.h"
 #include "text/Cp932.h"
 
 #include <algorithm>
@@ -17,9 +16,9 @@
 namespace palaverly {
 namespace {
 
-// A written line never exceeds what one read takes back, so that it reloads as one row on
-// this system and on Windows stations alike.
-constexpr std::size_t kMaxLineBytes = CDailyLogFile::kReadChunk;
+// A written line and its line end fit in what one read takes back, so that it reloads as one
+// row on this system and on Windows stations alike.
+constexpr std::size_t kMaxLineBytes = CDailyLogFile::kReadChunk - 1;
 
 // A tab, CR or LF inside a text would split its line when read back (and let a peer forge
 // log lines); a NUL ends a text as it does in the fixed buffers of the wire.
@@ -34,29 +33,20 @@ public:
     explicit CLineReader(int fd) : m_fd(fd) {}
 
     // The next line of at most kReadChunk bytes, its LF included when it fits; false at the
-    // end of the file (or on a read error, which ends the reading as the end would).
+    // end of the file (or on a read error, which ends the reading as the end would). A piece
+    // that fills a whole read leaves its line end to the next read, which then gives an empty
+    // line, as the C runtime's line reading does at Windows stations.
     bool ReadLine(std::string& out) {
         out.clear();
-        bool any = false;
         while (out.size() < CDailyLogFile::kReadChunk) {
             int c = GetText();
             if (c < 0)
                 break;
-            if (m_skipLineEnd) {
-                m_skipLineEnd = false;
-                // The previous piece filled a whole read: its line end would only make a
-                // phantom empty row.
-                if (c == '\n')
-                    continue;
-            }
-            any = true;
             out.push_back(static_cast<char>(c));
             if (c == '\n')
                 return true;
         }
-        if (out.size() == CDailyLogFile::kReadChunk)
-            m_skipLineEnd = true;
-        return any;
+        return !out.empty();
     }
 
 private:
@@ -94,7 +84,6 @@ private:
     char m_buffer[65536];
     std::size_t m_pos = 0;
     std::size_t m_length = 0;
-    bool m_skipLineEnd = false;
 };
 
 } // namespace
@@ -170,18 +159,15 @@ int CDailyLogFile::AppendRow(std::string_view receiver, std::string_view sender,
     return ok ? 0 : -1;
 }
 
-int CDailyLogFile::ReloadLogFile(CMarkList& view,
-                                 const std::function<void(const LogLineFields&)>& addRow) const {
+std::optional<std::vector<LogLineFields>> CDailyLogFile::ReadLines() const {
     const std::optional<std::string> path = LogFilePath();
     int fd = path ? ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY) : -1;
     if (fd < 0)
-        return 1;
+        return std::nullopt;
     CLineReader reader(fd);
+    std::vector<LogLineFields> lines;
     std::string line;
-    for (;;) {
-        view.TrimRows(kReloadRowLimit);
-        if (!reader.ReadLine(line))
-            break;
+    while (reader.ReadLine(line)) {
         std::string_view text = line;
         text = text.substr(0, text.find_first_of("\r\n"));
         LogLineFields fields;
@@ -191,11 +177,10 @@ int CDailyLogFile::ReloadLogFile(CMarkList& view,
         fields.sender = GetTabField(text, 2);
         fields.kind = GetTabField(text, 3);
         fields.content = GetTabField(text, 4);
-        addRow(fields);
+        lines.push_back(std::move(fields));
     }
     ::close(fd);
-    view.TrimRows(kReloadRowLimit);
-    return 0;
+    return lines;
 }
 
 int CDailyLogFile::EnsureLogFolder(std::string_view logSavePath, std::string_view defaultPath) {

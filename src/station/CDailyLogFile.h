@@ -8,13 +8,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace palaverly {
 
-class CMarkList;
 struct COptionValues;
 
-/// The fields of one log line as the view shows them again.
+/// The fields of one log line, named after the view's columns they fill again.
 struct LogLineFields {
     std::string time;     // field 0 up to its apostrophe: "%2d:%02d"
     std::string receiver; // field 1
@@ -29,9 +29,8 @@ std::string GetTabField(std::string_view line, int n);
 
 class CDailyLogFile {
 public:
-    /// Rows kept by a reload: the last this many lines of the file.
-    static constexpr int kReloadRowLimit = 300;
-    /// Longest piece of a line read back as one row; a longer line gives further rows.
+    /// Longest piece of a line read back as one line, its line end included: a longer line
+    /// is read as several, and a line end right after a full piece is a line of its own.
     static constexpr std::size_t kReadChunk = 1022;
 
     /// The file name is fixed from `today` for the whole run; the folder is read from
@@ -46,17 +45,16 @@ public:
     /// path is too long.
     std::optional<std::string> LogFilePath() const;
 
-    /// Appends one line stamped with the clock's time: "%2d:%02d'%02d\t%s\t%s\t%s\t%s" CR LF.
-    /// The file is created with mode 0600. 0 when the whole line was written, -1 otherwise
-    /// (no usable folder, cannot open, short or failed write).
+    /// Appends one line stamped with the clock's time: "%2d:%02d'%02d\t%s\t%s\t%s\t%s" CR LF,
+    /// cut so that it reads back as one line. The file is created with mode 0600. 0 when the whole
+    /// line was written, -1 otherwise (no usable folder, cannot open, short or failed write).
     int AppendRow(std::string_view receiver, std::string_view sender, std::string_view kind,
                   std::string_view content) const;
 
-    /// Reads the file back into `view` through `addRow`: before every line and once at the end
-    /// the view is trimmed to kReloadRowLimit rows, so it ends with the file's last lines.
-    /// 0 when the file was read, 1 when it cannot be opened.
-    int ReloadLogFile(CMarkList& view,
-                      const std::function<void(const LogLineFields&)>& addRow) const;
+    /// Every line of the file in file order, split into its fields (CR LF read as LF, pieces
+    /// of at most kReadChunk bytes, each cut at its first CR or LF); nothing when the file
+    /// cannot be opened.
+    std::optional<std::vector<LogLineFields>> ReadLines() const;
 
     /// The line AppendRow writes for these texts at `time`, CR LF included.
     static std::string FormatLine(const LocalTime& time, std::string_view receiver,

@@ -71,6 +71,10 @@ private slots:
     void minimizeHidesUnlessCloseAndHide();
     void autoHideCountsIdleTicks();
     void timersOnlyRunWhileVisible();
+    void bulletinTimerPollsWhileVisibleAndKeepsItsPhase();
+    void clearAfterInputEmptiesTheEdit();
+    void beepPutsEveryEditBackAsLastTaken();
+    void enterInTheHandleEditSendsWithTheTypedHandle();
     void tickerShowsTextTickByTick();
     void captionCountsMembers();
     void rightClickOnLogMarksSender();
@@ -283,6 +287,122 @@ void ChatWindowTest::timersOnlyRunWhileVisible() {
     const QString before = w.Ticker()->text();
     w.OnTimer(CChatWindow::kTickerTimer);
     QCOMPARE(w.Ticker()->text(), before);
+}
+
+void ChatWindowTest::bulletinTimerPollsWhileVisibleAndKeepsItsPhase() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice"); // timers set at 0 ms
+    lan.Pump();
+    CChatWindow& w = *a.window;
+    CWindowTimers& timers = w.Timers();
+    auto getms = [&] {
+        lan.Pump();
+        int n = 0;
+        for (const auto& word : Words(lan.TakeSent()))
+            n += word == "GETM";
+        return n;
+    };
+    w.ShowAction();
+    getms();
+    QCOMPARE(timers.PlannedWakeUp(CChatWindow::kBulletinTimer), 180000);
+    // A tick while visible asks for bulletins, and the next one is a whole period away.
+    lan.monotonicMs = 180000;
+    timers.OnWakeUp(CChatWindow::kBulletinTimer);
+    QCOMPARE(getms(), 1);
+    QCOMPARE(timers.PlannedWakeUp(CChatWindow::kBulletinTimer), 180000);
+
+    // Hidden after the usual 31 s: nothing wakes, and a tick would send nothing.
+    lan.monotonicMs = 211000;
+    w.HideAction();
+    QVERIFY(!w.isVisible());
+    QVERIFY(!w.TimersRunning());
+    timers.OnWakeUp(CChatWindow::kBulletinTimer);
+    w.OnTimer(CChatWindow::kBulletinTimer);
+    QCOMPARE(getms(), 0);
+
+    // Shown again: each timer's next tick comes when it would have come had it run on.
+    lan.monotonicMs = 300100;
+    w.ShowAction();
+    QVERIFY(w.TimersRunning());
+    QCOMPARE(timers.PlannedWakeUp(CChatWindow::kBulletinTimer), 59900); // tick at 360 s
+    QCOMPARE(timers.PlannedWakeUp(CChatWindow::kTickerTimer), 150);
+    QCOMPARE(timers.PlannedWakeUp(CChatWindow::kAutoHideTimer), 900);
+    lan.monotonicMs = 360000;
+    timers.OnWakeUp(CChatWindow::kBulletinTimer);
+    QCOMPARE(getms(), 1);
+    // Shown and hidden over and over within the period: the polling goes on all the same.
+    for (std::int64_t t = 360000; t < 540000; t += 30000) {
+        lan.monotonicMs = t + 1000;
+        w.HideAction();
+        lan.monotonicMs = t + 29000;
+        w.ShowAction();
+    }
+    QCOMPARE(timers.UntilNextTick(CChatWindow::kBulletinTimer), 540000 - (510000 + 29000));
+}
+
+void ChatWindowTest::clearAfterInputEmptiesTheEdit() {
+    for (bool clear : {true, false}) {
+        CDesktopLan lan;
+        auto& a = lan.Add("PCA", "Alice", {"Flg ClearAfterInput=" + Flag(clear)});
+        lan.Add("PCB", "Bob");
+        lan.Pump();
+        CChatWindow& w = *a.window;
+        Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
+        lan.TakeSent();
+        w.MessageEdit()->setText("hello");
+        QTest::mouseClick(w.Button(CChatWindow::kSendButton), Qt::LeftButton);
+        QCOMPARE(lan.TakeSent().size(), std::size_t{1});
+        QCOMPARE(w.MessageEdit()->text(), clear ? QString() : QStringLiteral("hello"));
+        if (clear) {
+            // Deleted as an edit: the user can take it back.
+            w.MessageEdit()->undo();
+            QCOMPARE(w.MessageEdit()->text(), QStringLiteral("hello"));
+        }
+    }
+}
+
+void ChatWindowTest::beepPutsEveryEditBackAsLastTaken() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice");
+    lan.Add("PCB", "Bob");
+    lan.Pump();
+    CChatWindow& w = *a.window;
+    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
+    // Nothing taken yet: the message edit goes back to empty.
+    w.MessageEdit()->setText("typed only");
+    w.HandleEdit()->setText("Typed");
+    QTest::mouseClick(w.Button(CChatWindow::kBeepButton), Qt::LeftButton);
+    QCOMPARE(w.MessageEdit()->text(), QString());
+    QCOMPARE(w.HandleEdit()->text(), QStringLiteral("Alice"));
+    // A send takes the message; what is typed after it is replaced by the BEEP.
+    w.MessageEdit()->setText("sent text");
+    QTest::mouseClick(w.Button(CChatWindow::kSendButton), Qt::LeftButton);
+    w.MessageEdit()->setText("sent text and more");
+    QTest::mouseClick(w.Button(CChatWindow::kBeepButton), Qt::LeftButton);
+    QCOMPARE(w.MessageEdit()->text(), QStringLiteral("sent text"));
+    QCOMPARE(w.Station().Handle(), std::string("Alice"));
+}
+
+void ChatWindowTest::enterInTheHandleEditSendsWithTheTypedHandle() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice", {"Flg Transmission with Enter=1"});
+    auto& b = lan.Add("PCB", "Bob");
+    lan.Pump();
+    CChatWindow& w = *a.window;
+    w.ShowAction();
+    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
+    lan.TakeSent();
+    w.MessageEdit()->setText("ping");
+    w.HandleEdit()->setFocus();
+    w.HandleEdit()->setText("Alicia");
+    QTest::keyClick(w.HandleEdit(), Qt::Key_Return);
+    auto sent = lan.TakeSent();
+    QCOMPARE(Words(sent), (std::vector<std::string>{"SEND"}));
+    QCOMPARE(w.Station().Handle(), std::string("Alicia"));
+    // The next roll call carries the handle as typed.
+    b.window->Station().RefreshRoster();
+    lan.Pump();
+    QVERIFY(RowOfHandle(*b.window, "Alicia") >= 0);
 }
 
 void ChatWindowTest::tickerShowsTextTickByTick() {

@@ -51,6 +51,7 @@ CDesktopStation& CDesktopLan::Add(const std::string& computer, const std::string
         desktop.trayAvailable = [tray = *trayAvailable] { return tray; };
     desktop.shiftDown = [this] { return shiftDown; };
     desktop.showNoticeBoxes = false;
+    desktop.monotonic = [this] { return monotonicMs; };
     t->window = std::make_unique<CChatWindow>(std::move(env), desktop);
     if (start)
         t->window->Start();

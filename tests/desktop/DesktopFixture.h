@@ -40,6 +40,8 @@ public:
     QString SettingsFile(const std::string& computer) const;
 
     LocalTime now{2026, 12, 8, 9, 5, 7, 0};
+    /// The monotonic milliseconds the windows' timers keep their phase by.
+    std::int64_t monotonicMs = 0;
     CSimulatedLan lan;
     bool shiftDown = false;
 

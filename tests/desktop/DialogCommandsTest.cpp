@@ -96,6 +96,7 @@ private slots:
     void infoRefusesWhatWouldNotComeBack();
     void aboutBoxText();
     void trayCommandsOfTheChatWindow();
+    void optionsSaveRestartsTickerAndBulletinTimersOnly();
 };
 
 void DialogCommandsTest::secondRequestOpensNoSecondDialog_data() {
@@ -294,6 +295,40 @@ void DialogCommandsTest::trayCommandsOfTheChatWindow() {
     Click(dialogs.OpenDialog(Kind::Phrases), CPhraseDlg::kCancel);
     Click(dialogs.OpenDialog(Kind::About), CAboutDlg::kOk);
     QCOMPARE(VisibleDialogs(), 0);
+}
+
+void DialogCommandsTest::optionsSaveRestartsTickerAndBulletinTimersOnly() {
+    CDesktopLan lan;
+    CChatWindow& w = *lan.Add("PCA", "Alice").window; // timers set at 0 ms
+    lan.Pump();
+    w.ShowAction();
+    CWindowTimers& timers = w.Timers();
+    lan.monotonicMs = 10500;
+    QCOMPARE(timers.UntilNextTick(CChatWindow::kTickerTimer), 250);
+    QCOMPARE(timers.UntilNextTick(CChatWindow::kBulletinTimer), 169500);
+    QCOMPARE(timers.UntilNextTick(CChatWindow::kAutoHideTimer), 500);
+    w.OnCommand(CChatWindow::kCmdOptions);
+    auto* options = static_cast<COptionDlg*>(w.Dialogs().OpenDialog(Kind::Options));
+    options->ControlAs<QSlider>(COptionDlg::kScrollSlider)->setValue(10);
+    options->ControlAs<QSlider>(COptionDlg::kDownloadSlider)->setValue(6);
+    Click(options, COptionDlg::kSave);
+    // Ticker and bulletin timers start over with the new periods; auto-hide keeps its phase.
+    QCOMPARE(timers.UntilNextTick(CChatWindow::kTickerTimer), 100);
+    QCOMPARE(timers.PlannedWakeUp(CChatWindow::kTickerTimer), 100);
+    QCOMPARE(timers.UntilNextTick(CChatWindow::kBulletinTimer), 60000);
+    QCOMPARE(timers.PlannedWakeUp(CChatWindow::kBulletinTimer), 60000);
+    QCOMPARE(timers.UntilNextTick(CChatWindow::kAutoHideTimer), 500);
+    QCOMPARE(w.TimerInterval(CChatWindow::kAutoHideTimer), 1000);
+    // A save while hidden resets the phase too, without waking the hidden window.
+    w.HideAction();
+    lan.monotonicMs = 20000;
+    w.OnCommand(CChatWindow::kCmdOptions);
+    Click(w.Dialogs().OpenDialog(Kind::Options), COptionDlg::kSave);
+    QVERIFY(!timers.WakeUpPlanned(CChatWindow::kBulletinTimer));
+    lan.monotonicMs = 50000;
+    w.ShowAction();
+    QCOMPARE(timers.PlannedWakeUp(CChatWindow::kBulletinTimer), 30000);
+    QCOMPARE(timers.PlannedWakeUp(CChatWindow::kAutoHideTimer), 1000);
 }
 
 QTEST_MAIN(DialogCommandsTest)

@@ -31,6 +31,8 @@ CTestStation& CStationLan::Add(const std::string& computer, const std::string& h
     env.stationId = [] { return std::string("010000000001"); };
     env.measure = [](std::string_view text) { return static_cast<int>(text.size()) * 6; };
     env.receiveThread = false;
+    if (adjust)
+        adjust(computer, env);
     t->station = std::make_unique<CChatDlg>(t->frontEnd, std::move(env));
     if (start)
         t->station->Initialize();

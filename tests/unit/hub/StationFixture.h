@@ -56,6 +56,8 @@ public:
 
     /// The current local time every station reads.
     LocalTime now{2026, 12, 8, 9, 5, 7, 0};
+    /// Changes a station's environment before it is built (computer `computer`).
+    std::function<void(const std::string& computer, StationEnvironment&)> adjust;
     CSimulatedLan lan;
 
 private:

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <future>
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -330,4 +331,157 @@ TEST(StationHandOver, ShutdownWithAWaitingReceiveThreadAndQueuedDatagrams) {
         EXPECT_EQ(Peer(station).LogList().RowCount(), 0);
     }
     std::filesystem::remove_all(root);
+}
+
+TEST_F(StationTest, FirstDatagramWithAnAllZeroIdIsDroppedAsARepetition) {
+    auto& a = lan->Add("PCA", "A");
+    // The last id starts as eight zero bytes, as at Windows stations.
+    auto make = [&](bool zeroId) {
+        Datagram d = BuildDatagram(4711, lan->now, "SEND", MakeSendPayload("PCX", "PCA", "x"));
+        if (zeroId)
+            std::fill_n(d.bytes.begin() + kIdOffset, kIdSize, '\0');
+        Scramble(d);
+        return d;
+    };
+    Datagram zero = make(true);
+    a.station->AcceptRaw(zero.bytes.data());
+    a.station->DrainReceived();
+    EXPECT_EQ(Peer(a.station).LogList().RowCount(), 0);
+    Datagram other = make(false);
+    a.station->AcceptRaw(other.bytes.data());
+    a.station->AcceptRaw(zero.bytes.data()); // after another datagram it is taken
+    a.station->DrainReceived();
+    EXPECT_EQ(Peer(a.station).LogList().RowCount(), 2);
+}
+
+TEST_F(StationTest, TwoStationsCutToOneComputerNameAreToldOnce) {
+    const std::map<std::string, std::pair<std::string, std::string>> hosts = {
+        {"lab1", {"lab-workstation1", "192168001011"}},
+        {"lab2", {"lab-workstation2", "192168001012"}},
+        {"PCC", {"PCC", "192168001013"}}};
+    lan->adjust = [&](const std::string& computer, StationEnvironment& env) {
+        auto [host, id] = hosts.at(computer);
+        env.hostName = [host] { return host; };
+        env.computerName = [host] { return host; };
+        env.stationId = [id] { return id; };
+    };
+    auto& one = lan->Add("lab1", "One");
+    auto& two = lan->Add("lab2", "Two");
+    auto& c = lan->Add("PCC", "C");
+    lan->Pump();
+    ASSERT_EQ(one.station->ComputerName(), "lab-workstation");
+    ASSERT_EQ(two.station->ComputerName(), "lab-workstation");
+    auto expected = [](const std::string& address) {
+        return "Palaverly|別の端末（" + address +
+               "）も同じコンピュータ名「lab-workstation」を使っています。"
+               "メッセージが混ざるので、どちらかのホスト名を変えてください。";
+    };
+    EXPECT_EQ(one.frontEnd.notices, (std::vector<std::string>{expected("192.168.1.12")}));
+    EXPECT_EQ(two.frontEnd.notices, (std::vector<std::string>{expected("192.168.1.11")}));
+    EXPECT_TRUE(c.frontEnd.notices.empty());
+    // Once per run: later roll calls say nothing more.
+    one.station->RefreshRoster();
+    two.station->RefreshRoster();
+    lan->Pump();
+    EXPECT_EQ(one.frontEnd.notices.size(), 1u);
+    EXPECT_EQ(two.frontEnd.notices.size(), 1u);
+    EXPECT_TRUE(c.frontEnd.notices.empty());
+}
+
+TEST_F(StationTest, ShutdownAfterAnEarlyStopKeepsTheStoredTextsAndSendsNoBye) {
+    lan->adjust = [](const std::string&, StationEnvironment& env) {
+        env.hostName = [] { return std::string(); };
+    };
+    auto& a = lan->Add("PCA", "Keep", {"Status=会議中"}, false);
+    EXPECT_EQ(a.station->Initialize(), -1);
+    const auto conf = m_root / "PCA" / "palaverly.conf";
+    std::ifstream in(conf);
+    std::stringstream before;
+    before << in.rdbuf();
+    a.station->Shutdown();
+    EXPECT_TRUE(lan->lan.Sent().empty()) << "neither roll call nor BYE";
+    std::ifstream again(conf);
+    std::stringstream after;
+    after << again.rdbuf();
+    EXPECT_EQ(after.str(), before.str());
+    EXPECT_NE(after.str().find("HandleName=Keep"), std::string::npos);
+    EXPECT_NE(after.str().find("Status=会議中"), std::string::npos);
+}
+
+TEST_F(StationTest, AnEmptyOwnHandleMarksNoRowAsOwn) {
+    auto& a = lan->Add("PCA", "", {"Flg LoginLogoutCheck=1", "Color MyMessage=255"});
+    auto& b = lan->Add("PCB", "B");
+    lan->Pump();
+    ASSERT_EQ(a.station->Handle(), "");
+    Mark(a, {"PCB"});
+    ASSERT_EQ(a.station->SendAction("hi"), CChatDlg::SendResult::Sent);
+    Mark(b, {"PCA"});
+    ASSERT_EQ(b.station->SendAction("back"), CChatDlg::SendResult::Sent);
+    lan->Pump();
+    const CMarkList& log = Peer(a.station).LogList();
+    ASSERT_GE(log.RowCount(), 3); // login notices and the two messages
+    for (int row = 0; row < log.RowCount(); ++row)
+        EXPECT_NE(log.Colour(row), 255) << "row " << row;
+}
+
+TEST_F(StationTest, EitherPopupFlagBringsTheWindowUpForEveryMessageToThisStation) {
+    auto& a = lan->Add("PCA", "A", {"Flg Popup(AllMsg)=1"});
+    auto& b = lan->Add("PCB", "B", {"Flg Popup(ToYouMsg)=1"});
+    auto& c = lan->Add("PCC", "C");
+    auto& d = lan->Add("PCD", "D", {"Flg Popup(AllMsg)=1", "Flg Popup(ToYouMsg)=1"});
+    lan->Pump();
+    Mark(a, {"PCB", "PCC"});
+    ASSERT_EQ(a.station->SendAction("to two"), CChatDlg::SendResult::Sent); // SENDM
+    lan->Pump();
+    EXPECT_EQ(a.frontEnd.popups, 2) << "its own messages coming back";
+    EXPECT_EQ(b.frontEnd.popups, 1);
+    EXPECT_EQ(c.frontEnd.popups, 0) << "no flag";
+    EXPECT_EQ(d.frontEnd.popups, 0) << "not addressed";
+    Mark(c, {"PCB"});
+    ASSERT_EQ(c.station->SendAction("to one"), CChatDlg::SendResult::Sent); // SEND
+    lan->Pump();
+    EXPECT_EQ(b.frontEnd.popups, 2);
+    EXPECT_EQ(a.frontEnd.popups, 2);
+    EXPECT_EQ(d.frontEnd.popups, 0);
+    Mark(d, {"PCD"});
+    ASSERT_EQ(d.station->SendAction("to self"), CChatDlg::SendResult::Sent);
+    lan->Pump();
+    EXPECT_EQ(d.frontEnd.popups, 1);
+}
+
+TEST_F(StationTest, BeepSoundWithoutAFileIsSilentAndBeepmRowsAreBroadcasts) {
+    auto& a = lan->Add("PCA", "A", {"Flg UseBeepSound=1", "SoundFilePath="});
+    auto& b = lan->Add("PCB", "B", {"Flg UseBeepSound=1", "SoundFilePath="});
+    auto& c = lan->Add("PCC", "C");
+    lan->Pump();
+    Mark(a, {"PCB", "PCC"});
+    a.station->BeepAction([] { return false; });
+    lan->Pump();
+    for (auto* t : {&a, &b}) {
+        EXPECT_EQ(t->frontEnd.beeps, 0) << t->name;
+        EXPECT_TRUE(t->frontEnd.sounds.empty()) << t->name;
+    }
+    EXPECT_EQ(c.frontEnd.beeps, 1);
+    auto atA = Rows(Peer(a.station).LogList());
+    auto atB = Rows(Peer(b.station).LogList());
+    ASSERT_EQ(atA.size(), 2u);
+    ASSERT_EQ(atB.size(), 1u);
+    EXPECT_EQ(atA[0][3], "同報");
+    EXPECT_EQ(atA[1][3], "同報");
+    EXPECT_EQ(atB[0],
+              (std::vector<std::string>{"B", "A", " 9:05", "同報", "BEEP攻撃を受けています！！"}));
+}
+
+TEST_F(StationTest, LogAutoLoadReloadsTodaysLogAtStartUp) {
+    for (const char* name : {"PCA", "PCB"}) {
+        std::filesystem::create_directories(m_root / name / "log");
+        std::ofstream out(m_root / name / "log" / "CHAT1261208.LOG", std::ios::binary);
+        out << " 8:15'00\tA\tB\t" << cp932::Sjis("個人") << "\tearlier today\r\n";
+    }
+    auto& a = lan->Add("PCA", "A", {"Flg LogAutoLoad=1"});
+    auto& b = lan->Add("PCB", "B");
+    auto rows = Rows(Peer(a.station).LogList());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"A", "B", " 8:15", "個人", "earlier today"}));
+    EXPECT_EQ(Peer(b.station).LogList().RowCount(), 0);
 }

@@ -97,7 +97,8 @@ TEST(DailyLogFileFormat, LineBytesAreExact) {
     EXPECT_EQ(CDailyLogFile::FormatLine(t, "r", "s", "k", std::string("ab\0cd", 5)),
               " 9:05'07\tr\ts\tk\tab\r\n");
 
-    // A long line is cut to what one read takes back, on a character boundary, and still ends.
+    // A long line is cut so that it and its line end fit what one read takes back, on a
+    // character boundary, and it still ends.
     const std::string kan = cp932::Sjis("漢");
     std::string content;
     for (int i = 0; i < 600; ++i)
@@ -107,6 +108,7 @@ TEST(DailyLogFileFormat, LineBytesAreExact) {
     EXPECT_EQ(line.substr(line.size() - 2), "\r\n");
     const std::string body = line.substr(0, line.size() - 2);
     EXPECT_LE(body.size(), CDailyLogFile::kReadChunk);
+    EXPECT_LE(body.size() + 1, CDailyLogFile::kReadChunk); // with its LF after the text mode
     EXPECT_GE(body.size(), CDailyLogFile::kReadChunk - 1);
     EXPECT_EQ(cp932::CutToBytes(body, body.size()), body);
 }
@@ -204,15 +206,53 @@ TEST_F(DailyLogFile, ReloadTwiceGivesTheSameRowsAndLeavesTheFile) {
 TEST_F(DailyLogFile, LongLinesAreReadInPieces) {
     const std::string long1500(1500, 'L');
     const std::string exact(1022, 'E');
-    test::WriteWholeFile(LogPath(), long1500 + "\r\n" + exact + "\r\nnext\r\n");
+    const std::string fits(1021, 'F');
+    test::WriteWholeFile(LogPath(), long1500 + "\r\n" + exact + "\r\n" + fits + "\r\nnext\r\n");
     EXPECT_EQ(m_log.OnReloadLog(), 0);
-    ASSERT_EQ(m_list.RowCount(), 4);
+    ASSERT_EQ(m_list.RowCount(), 6);
     // Without tabs the whole piece is the time field.
     EXPECT_EQ(m_list.Text(0, 2), std::string(1022, 'L'));
     EXPECT_EQ(m_list.Text(1, 2), std::string(478, 'L'));
-    // A piece that fills a whole read is not followed by an empty row for its line end.
+    // A piece that fills a whole read leaves its line end to the next read: an empty row, as
+    // a Windows station shows the same file.
     EXPECT_EQ(m_list.Text(2, 2), exact);
-    EXPECT_EQ(m_list.Text(3, 2), "next");
+    EXPECT_EQ(m_list.Text(3, 2), "");
+    EXPECT_EQ(m_list.Text(3, 4), "");
+    // 1021 bytes and the line end fit one read.
+    EXPECT_EQ(m_list.Text(4, 2), fits);
+    EXPECT_EQ(m_list.Text(5, 2), "next");
+}
+
+TEST_F(DailyLogFile, TheLongestRowWrittenReloadsAsOneRow) {
+    const std::string content(2000, 'c');
+    ASSERT_EQ(m_log.AddLogRow("r", "s", std::nullopt, "k", content), 0);
+    EXPECT_EQ(m_log.OnReloadLog(), 0);
+    ASSERT_EQ(m_list.RowCount(), 1);
+    EXPECT_EQ(m_list.Text(0, 4), content.substr(0, CDailyLogFile::kReadChunk - 1 - 15));
+}
+
+TEST_F(DailyLogFile, TheFileGivesEveryLineAndTheLogKeepsTheLast300) {
+    WriteNumberedLines(350);
+    // The file knows nothing of the view: all its lines, in file order.
+    auto lines = m_file.ReadLines();
+    ASSERT_TRUE(lines.has_value());
+    ASSERT_EQ(lines->size(), 350u);
+    EXPECT_EQ(lines->front().time, " 8:00");
+    EXPECT_EQ(lines->front().receiver, "r");
+    EXPECT_EQ(lines->front().sender, "s");
+    EXPECT_EQ(lines->front().kind, "k");
+    EXPECT_EQ(lines->back().content, "line350");
+    // A reload without the clear keeps the rows already shown below the limit too.
+    m_log.OnClearLog();
+    m_log.AddLogRow("r", "s", std::nullopt, "k", "shown before");
+    m_options.m_flgLogOutput = 0;
+    test::WriteWholeFile(LogPath(), " 8:00'00\tr\ts\tk\tfrom file\r\n");
+    EXPECT_EQ(m_log.ReloadLogFile(), 0);
+    ASSERT_EQ(m_list.RowCount(), 2);
+    EXPECT_EQ(m_list.Text(0, 4), "shown before");
+    EXPECT_EQ(m_list.Text(1, 4), "from file");
+    std::filesystem::remove(LogPath());
+    EXPECT_FALSE(m_file.ReadLines().has_value());
 }
 
 TEST_F(DailyLogFile, HandWrittenWindowsFileReloads) {
