@@ -1,7 +1,7 @@
 #include "dialogs/CPhraseDlg.h"
 
 #include "qtsupport/CTextLimitValidator.h"
-#include "text/Cp932.h"
+#include "qtsupport/QtText.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,12 +27,12 @@ CPhraseDlg::CPhraseDlg(CPhraseValues& phrases, CSettingsStore& store, const CDia
     connect(save, &QPushButton::clicked, this, [this] { OnOk(); });
     connect(AddButton(kCancel, QStringLiteral("ｷｬﾝｾﾙ"), 205, 23, 50, 15), &QPushButton::clicked,
             this, [this] { reject(); });
+    FinishLayout();
 
     m_phrases.LoadSettings(m_store);
     for (int n = 1; n <= CPhraseValues::kCount; ++n)
-        CTextLimitValidator::SetText(PhraseEdit(n),
-                                     QString::fromStdString(cp932::ToUtf8(
-                                         m_phrases.m_phrases[static_cast<std::size_t>(n - 1)])));
+        CTextLimitValidator::SetText(
+            PhraseEdit(n), FromCp932(m_phrases.m_phrases[static_cast<std::size_t>(n - 1)]));
 }
 
 QLineEdit* CPhraseDlg::PhraseEdit(int number) const {
@@ -44,8 +44,7 @@ QLineEdit* CPhraseDlg::PhraseEdit(int number) const {
 void CPhraseDlg::OnOk() {
     hide();
     for (int n = 1; n <= CPhraseValues::kCount; ++n)
-        m_phrases.m_phrases[static_cast<std::size_t>(n - 1)] =
-            cp932::FromUtf8Lossy(PhraseEdit(n)->text().toStdString());
+        m_phrases.m_phrases[static_cast<std::size_t>(n - 1)] = ToCp932Lossy(PhraseEdit(n)->text());
     // Empty phrases are written too: an emptied phrase 1 must not come back as its default.
     m_phrases.SaveSettings(m_store);
     accept();
