@@ -23,6 +23,7 @@ public:
     QWidget* Control(int id) const { return m_layout.Control(id); }
     template <class T> T* ControlAs(int id) const { return m_layout.ControlAs<T>(id); }
     const CDialogUnits& Units() const { return m_layout.Units(); }
+    const CTemplateLayout& Layout() const { return m_layout; }
 
 protected:
     CTemplateDialog(const CDialogUnits& units, const QString& title, int width, int height,

@@ -12,6 +12,14 @@
 #include <algorithm>
 
 namespace palaverly {
+namespace {
+
+// A control the template hides; the others are not shown yet while the layout is made.
+bool HiddenByTemplate(const QWidget* w) {
+    return w->isHidden() && w->testAttribute(Qt::WA_WState_ExplicitShowHide);
+}
+
+} // namespace
 
 CTemplateLayout::CTemplateLayout(QWidget& owner, const CDialogUnits& units)
     : m_owner(owner), m_units(units) {}
@@ -126,31 +134,44 @@ QSlider* CTemplateLayout::AddSlider(int id, int x, int y, int w, int h) {
 int CTemplateLayout::FitFrames() {
     const int widthBefore = Extent().width();
     const int standardGap = m_units.ToPixels(0, 0, 5, 0).width();
+    constexpr int kTightGap = 1;   // the frame line right after the control
+    constexpr int kSeparation = 3; // between a grown frame and what lies to its right
     std::vector<Group> groups = m_groups;
     std::sort(groups.begin(), groups.end(), [](const Group& a, const Group& b) {
         return a.templateRect.left() < b.templateRect.left();
     });
     for (const Group& g : groups) {
         const QRect frame = g.box->geometry();
+        const int oldRight = frame.right();
         // Members: what the template puts inside this frame (hidden controls do not count).
-        int need = frame.right();
+        int comfortable = oldRight;
+        int tight = oldRight;
         for (QWidget* w : m_order) {
-            if (w == g.box || qobject_cast<QGroupBox*>(w) || w->isHidden())
+            if (qobject_cast<QGroupBox*>(w) || HiddenByTemplate(w))
                 continue;
             const QRect placed = m_placed[w];
             if (!g.templateRect.contains(placed.topLeft()) ||
                 !g.templateRect.contains(placed.bottomLeft()))
                 continue;
             const int gap = std::clamp(g.templateRect.right() - placed.right(), 1, standardGap);
-            need = std::max(need, w->geometry().right() + gap);
+            comfortable = std::max(comfortable, w->geometry().right() + gap);
+            tight = std::max(tight, w->geometry().right() + kTightGap);
         }
-        const int delta = need - frame.right();
+        if (tight <= oldRight && comfortable <= oldRight)
+            continue;
+        // The frame first takes the room before the next column, which keeps its place.
+        int limit = m_owner.width() - 1;
+        for (QWidget* w : m_order)
+            if (!HiddenByTemplate(w) && w->geometry().left() > oldRight)
+                limit = std::min(limit, w->geometry().left() - kSeparation);
+        const int right = tight <= limit ? std::min(comfortable, limit) : comfortable;
+        const int delta = right - oldRight;
         if (delta <= 0)
             continue;
-        const int oldRight = frame.right();
+        const bool pushes = right > limit;
         for (QWidget* w : m_order) {
             QRect r = w->geometry();
-            if (r.left() > oldRight)
+            if (pushes && r.left() > oldRight)
                 r.translate(delta, 0); // the columns to the right make room
             else if (qobject_cast<QGroupBox*>(w) && r.right() == oldRight)
                 r.setRight(r.right() + delta); // frames of the same column stay aligned
@@ -165,9 +186,14 @@ int CTemplateLayout::FitFrames() {
 QRect CTemplateLayout::Extent() const {
     QRect extent(0, 0, 1, 1);
     for (QWidget* w : m_order)
-        if (!w->isHidden())
+        if (!HiddenByTemplate(w))
             extent = extent.united(w->geometry());
     return extent;
+}
+
+QRect CTemplateLayout::TemplateRect(const QWidget* widget) const {
+    auto it = m_placed.find(widget);
+    return it == m_placed.end() ? QRect() : it->second;
 }
 
 bool CTemplateLayout::TakeEnter(QKeyEvent* event, QWidget* focus, const std::function<void()>& ok) {

@@ -63,6 +63,9 @@ public:
     int FitFrames();
     /// The rectangle that holds every control (origin included).
     QRect Extent() const;
+    /// Where the template put `widget`, in pixels, before any caption or frame grew; an
+    /// empty rectangle for a widget the layout did not place.
+    QRect TemplateRect(const QWidget* widget) const;
 
     /// Enter as in a dialog: a focused push button takes it as its click, anywhere else it is
     /// `ok`. True when the key was Enter (and has been taken).
@@ -77,8 +80,8 @@ private:
     QWidget& m_owner;
     CDialogUnits m_units;
     std::map<int, QWidget*> m_controls;
-    std::vector<QWidget*> m_order;      // every placed widget, in template order
-    std::map<QWidget*, QRect> m_placed; // the template rectangle of each, in pixels
+    std::vector<QWidget*> m_order;            // every placed widget, in template order
+    std::map<const QWidget*, QRect> m_placed; // the template rectangle of each, in pixels
     std::vector<Group> m_groups;
 };
 
