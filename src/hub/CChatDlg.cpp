@@ -61,6 +61,7 @@ int CChatDlg::Initialize() {
     m_phrases.LoadSettings(m_settings);
     m_ticker.SetText(m_info.m_localMessage);
     m_initialized = true;
+    m_frontEnd.RestorePlacement();
 
     std::string host = m_env.hostName ? m_env.hostName() : std::string();
     if (host.empty())

@@ -43,6 +43,8 @@ public:
 
     /// Initialisation steps that concern the window; called in the station's order.
     virtual void AddTrayIcon() {}
+    /// The window's saved placement ("WindowPos"), after the settings have been loaded.
+    virtual void RestorePlacement() {}
     virtual void SetEditTexts(const std::string& /*handle*/, const std::string& /*status*/) {}
     virtual void StartTimers() {}
     virtual void ToggleWindow() {}
