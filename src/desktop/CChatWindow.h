@@ -6,13 +6,12 @@
 #include "hub/CChatDlg.h"
 #include "hub/IChatFrontEnd.h"
 #include "qtsupport/CCp932Validator.h"
-#include "qtsupport/CDialogUnits.h"
+#include "qtsupport/CTemplateLayout.h"
 
 #include <QFont>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
-#include <map>
 #include <memory>
 
 class QGroupBox;
@@ -27,6 +26,9 @@ namespace palaverly {
 class CDialogCommands;
 class CInputEdit;
 class CMarkListCtrl;
+namespace test {
+class CChatWindowTestPeer;
+}
 
 /// What the window takes from its surroundings besides the station's environment.
 struct DesktopEnvironment {
@@ -86,42 +88,10 @@ public:
     /// saved. Runs once.
     void Shutdown();
 
-    CChatDlg& Station() { return *m_station; }
-    QWidget* Control(int id) const;
-    QPushButton* Button(int id) const;
-    CInputEdit* MessageEdit() const { return m_messageEdit; }
-    QLineEdit* HandleEdit() const { return m_handleEdit; }
-    QLineEdit* StatusEdit() const { return m_statusEdit; }
-    QLineEdit* Ticker() const { return m_ticker; }
-    QGroupBox* RosterGroup() const { return m_rosterGroup; }
-    CMarkListCtrl* LogView() const { return m_logView; }
-    CMarkListCtrl* RosterView() const { return m_rosterView; }
-    QMenu* TrayMenu() const { return m_trayMenu.get(); }
-    QSystemTrayIcon* TrayIcon() const { return m_tray; }
-    bool TrayAvailable() const { return m_trayAvailable; }
-    int IdleCount() const { return m_idleCount; }
-    bool Armed() const { return m_armed; }
-    bool TimersRunning() const;
-    /// The period of timer `id` (kTickerTimer, kBulletinTimer, kAutoHideTimer) in ms.
-    int TimerInterval(int id) const;
-    /// The tray menu's four dialogs (options, canned phrases, information, about).
-    CDialogCommands& Dialogs() { return *m_dialogs; }
-    /// Dialog units of the template in pixels of this window's dialog font.
-    QRect FromDialogUnits(int x, int y, int w, int h) const;
-    /// The phrase menu as button 1026 shows it (the non-empty phrases, ids 60000 + n - 1).
-    std::unique_ptr<QMenu> BuildPhraseMenu();
-
 public slots:
     void OnTimer(int id);
-    void ToggleWindow() override;
-    void ShowAction();
-    void HideAction();
-    void CloseBehaviour();
-    void QuitResident();
-    void OnCommand(int id);
     void OnSuspend();
     void OnResume();
-    void LayoutControls();
 
 signals:
     void QuitRequested();
@@ -139,9 +109,32 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class test::CChatWindowTestPeer;
+
+    // Window operations: the tray, the keys, the timers and the station call them.
+    void ToggleWindow() override;
+    void ShowAction();
+    void HideAction();
+    void CloseBehaviour();
+    void QuitResident();
+    void OnCommand(int id);
+    void LayoutControls();
+    /// Keeps the whole window, frame included, at least kMinimumWidth × kMinimumHeight.
+    void FitMinimumToFrame();
+
+    QPushButton* Button(int id) const;
+    /// The phrase menu as button 1026 shows it (the non-empty phrases, ids 60000 + n - 1).
+    std::unique_ptr<QMenu> BuildPhraseMenu();
+    int IdleCount() const { return m_idleCount; }
+    bool Armed() const { return m_armed; }
+    bool TimersRunning() const;
+    /// The period of timer `id` (kTickerTimer, kBulletinTimer, kAutoHideTimer) in ms.
+    int TimerInterval(int id) const;
+
     // IChatFrontEnd
     void Wake() override;
     void Post(std::function<void()> task) override;
@@ -152,6 +145,7 @@ private:
     void CloseRequested() override;
     void MemberCountChanged(const std::string& caption, int count) override;
     void AddTrayIcon() override;
+    void RestorePlacement() override;
     void SetEditTexts(const std::string& handle, const std::string& status) override;
     void StartTimers() override;
     std::int32_t WindowTextColour() override;
@@ -164,13 +158,12 @@ private:
     void OnOk();
     void OnLineCopy();
     void InsertIntoMessage(const QString& text);
-    void RestorePlacement();
     void SavePlacement();
     void ShowTickerMenu(const QPoint& pos);
     int TextWidth(std::string_view cp932) const;
 
     DesktopEnvironment m_desktop;
-    CDialogUnits m_units{CDialogUnits::DialogFont()}; // the template's font and its scale
+    CTemplateLayout m_layout; // the template's controls in its font and scale
     std::unique_ptr<CChatDlg> m_station;
     std::unique_ptr<CDialogCommands> m_dialogs; // its dialogs edit the station's settings
 
@@ -183,7 +176,6 @@ private:
     QGroupBox* m_logGroup = nullptr;
     CMarkListCtrl* m_logView = nullptr;
     CMarkListCtrl* m_rosterView = nullptr;
-    std::map<int, QWidget*> m_controls;
 
     QSystemTrayIcon* m_tray = nullptr;
     std::unique_ptr<QMenu> m_trayMenu;

@@ -33,12 +33,12 @@ struct CCommandsFixture {
     CCommandsFixture() : station(lan.Add("PCA", "Alice")) {
         CDialogCommands::Hooks hooks;
         hooks.optionsSaved = [this] { ++optionsSaved; };
-        hooks.infoSaved = [this] { Window().Station().PostFetchBulletin(); };
+        hooks.infoSaved = [this] { Peer(Window()).Station().PostFetchBulletin(); };
         hooks.notice = [this](QWidget*, const QString& caption, const QString& text) {
             notices.emplace_back(caption, text);
         };
-        commands = std::make_unique<CDialogCommands>(Window().Station(), CDialogUnits::DialogFont(),
-                                                     hooks);
+        commands = std::make_unique<CDialogCommands>(Peer(Window()).Station(),
+                                                     CDialogUnits::DialogFont(), hooks);
         lan.Pump();
         lan.TakeSent();
     }
@@ -142,7 +142,7 @@ void DialogCommandsTest::allFourOpenAtOnceWithoutBlocking() {
     QVERIFY(!f.Window().isVisible());
     // Nothing is modal: the tray menu and the chat window still take their commands.
     QVERIFY(!QApplication::activeModalWidget());
-    f.Window().OnCommand(CChatWindow::kCmdToggle);
+    Peer(f.Window()).OnCommand(CChatWindow::kCmdToggle);
     QVERIFY(f.Window().isVisible());
     // Closing the commands closes what is open.
     f.commands.reset();
@@ -194,7 +194,7 @@ void DialogCommandsTest::infoFirstStartAndTheBuiltInText() {
     f.lan.Pump();
     QCOMPARE(f.SentWords(), QStringList{"GETM"});
     // The built-in text goes to the file whole and comes back as itself, from the program.
-    const CSettingsStore& store = f.Window().Station().Settings();
+    const CSettingsStore& store = Peer(f.Window()).Station().Settings();
     QVERIFY(!store.ReadText("Info Msg01", 128));
     QCOMPARE(store.ReadText("Info Msg01", 1024), CInfoValues::DefaultLocalMessage());
     CInfoValues restarted;
@@ -223,7 +223,7 @@ void DialogCommandsTest::infoRefusesWhatWouldNotComeBack() {
     QCOMPARE(f.notices.size(), std::size_t{1});
     QCOMPARE(f.notices[0].first, QStringLiteral("ｲﾝﾌｫﾒｰｼｮﾝ設定"));
     QVERIFY(dialog->isVisible());
-    QVERIFY(!f.Window().Station().Settings().ReadText("Info Msg01", 1024));
+    QVERIFY(!Peer(f.Window()).Station().Settings().ReadText("Info Msg01", 1024));
     f.lan.Pump();
     QVERIFY(f.SentWords().isEmpty());
     // Shortened to what fits, it saves and comes back as typed.
@@ -233,7 +233,7 @@ void DialogCommandsTest::infoRefusesWhatWouldNotComeBack() {
     Click(dialog, CInfoDlg::kSave);
     QVERIFY(!f.commands->OpenDialog(Kind::Info));
     CInfoValues restarted;
-    restarted.LoadSettings(f.Window().Station().Settings());
+    restarted.LoadSettings(Peer(f.Window()).Station().Settings());
     QCOMPARE(QString::fromStdString(cp932::ToUtf8(restarted.m_localMessage)),
              builtIn.left(60) + "ab!");
 }
@@ -264,15 +264,15 @@ void DialogCommandsTest::trayCommandsOfTheChatWindow() {
     CDesktopLan lan;
     CChatWindow& w = *lan.Add("PCA", "Alice").window;
     lan.Pump();
-    w.ShowAction();
-    QCOMPARE(w.TimerInterval(CChatWindow::kTickerTimer), 250);
-    QCOMPARE(w.TimerInterval(CChatWindow::kBulletinTimer), 180000);
-    CDialogCommands& dialogs = w.Dialogs();
+    Peer(w).ShowAction();
+    QCOMPARE(Peer(w).TimerInterval(CChatWindow::kTickerTimer), 250);
+    QCOMPARE(Peer(w).TimerInterval(CChatWindow::kBulletinTimer), 180000);
+    CDialogCommands& dialogs = Peer(w).Dialogs();
     // Each tray command opens its dialog once.
     for (int id : {CChatWindow::kCmdOptions, CChatWindow::kCmdPhrases, CChatWindow::kCmdInfo,
                    CChatWindow::kCmdAbout}) {
-        w.OnCommand(id);
-        w.OnCommand(id);
+        Peer(w).OnCommand(id);
+        Peer(w).OnCommand(id);
     }
     QCOMPARE(VisibleDialogs(), 4);
     auto* options = static_cast<COptionDlg*>(dialogs.OpenDialog(Kind::Options));
@@ -280,10 +280,10 @@ void DialogCommandsTest::trayCommandsOfTheChatWindow() {
     options->ControlAs<QSlider>(COptionDlg::kDownloadSlider)->setValue(6);
     Click(options, COptionDlg::kSave);
     // The new periods at once, the timers still running.
-    QCOMPARE(w.TimerInterval(CChatWindow::kTickerTimer), 100);
-    QCOMPARE(w.TimerInterval(CChatWindow::kBulletinTimer), 60000);
-    QCOMPARE(w.TimerInterval(CChatWindow::kAutoHideTimer), 1000);
-    QVERIFY(w.TimersRunning());
+    QCOMPARE(Peer(w).TimerInterval(CChatWindow::kTickerTimer), 100);
+    QCOMPARE(Peer(w).TimerInterval(CChatWindow::kBulletinTimer), 60000);
+    QCOMPARE(Peer(w).TimerInterval(CChatWindow::kAutoHideTimer), 1000);
+    QVERIFY(Peer(w).TimersRunning());
     lan.TakeSent();
     Click(dialogs.OpenDialog(Kind::Info), CInfoDlg::kSave);
     lan.Pump();
