@@ -47,12 +47,13 @@ if [ $wm = 1 ]; then
     # A private configuration: no autostart, no session of the user's.
     openbox --config-file /dev/null --sm-disable >/dev/null 2>&1 &
     wm_pid=$!
-    for _ in $(seq 200); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    wm_ready() { timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+    for _ in $(seq 400); do
+        wm_ready && break
+        kill -0 "$wm_pid" 2>/dev/null || break
         sleep 0.05
     done
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
-        { echo "SKIP: openbox did not start"; exit 77; }
+    wm_ready || { echo "SKIP: openbox did not start"; exit 77; }
 fi
 if [ $tray = 1 ]; then
     trayer --edge top --align right --widthtype pixel --width 120 --height 32 >/dev/null 2>&1 &
