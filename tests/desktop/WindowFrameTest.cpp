@@ -2,6 +2,7 @@
 // the whole window, frame included, whether the program or the user makes it smaller.
 
 #include "DesktopFixture.h"
+#include "LayoutCheck.h"
 #include "desktop/DesktopResources.h"
 
 #include <QGuiApplication>
@@ -58,6 +59,11 @@ void WindowFrameTest::minimumIsTheOuterSize() {
     QVERIFY(Xdotool({"windowsize", id, "200", "150"}));
     QTRY_COMPARE_WITH_TIMEOUT(w.frameGeometry().size(), QSize(640, 480), 5000);
     QCOMPARE(w.geometry().size(), QSize(640, 480) - frame);
+    // At that smallest client area every caption still shows whole inside its frame.
+    const QStringList defects = LayoutDefects(w, &Peer(w).Layout());
+    for (const QString& d : defects)
+        qInfo("%s", qPrintable(d));
+    QCOMPARE(defects, QStringList());
 }
 
 QTEST_MAIN(WindowFrameTest)
