@@ -3,6 +3,7 @@
 #include "desktop/CInputEdit.h"
 #include "desktop/CMarkListCtrl.h"
 #include "dialogs/CDialogCommands.h"
+#include "qtsupport/QtText.h"
 #include "settings/CWindowPos.h"
 #include "text/Cp932.h"
 
@@ -16,16 +17,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMoveEvent>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QToolTip>
 
 namespace palaverly {
 namespace {
-
-QString FromCp932(const std::string& text) {
-    return QString::fromStdString(cp932::ToUtf8(text));
-}
 
 // The frame the template was laid out for (sizing border 4, caption 19): the layout rules
 // count from the outer size, and X window managers' decorations vary too much to use theirs.
@@ -43,6 +41,7 @@ QIcon AppIcon() {
 
 CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop, QWidget* parent)
     : QWidget(parent, Qt::Window), m_desktop(std::move(desktop)),
+      m_layout(*this, CDialogUnits(CDialogUnits::DialogFont())),
       m_timers(m_desktop.monotonic ? m_desktop.monotonic : MonotonicClock(MonotonicMilliseconds),
                [this](int id) { OnTimer(id); }) {
     if (!m_desktop.trayAvailable)
@@ -52,13 +51,15 @@ CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop,
             return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
         };
 
-    setFont(m_units.Font());
+    setFont(m_layout.Units().Font());
 
     station.measure = [this](std::string_view text) { return TextWidth(text); };
     m_station = std::make_unique<CChatDlg>(static_cast<IChatFrontEnd&>(*this), std::move(station));
 
     setWindowTitle(QStringLiteral("Palaverly  - 2026 Quillmark"));
     setWindowIcon(AppIcon());
+    // No frame is known before the window manager decorates the window: until then the
+    // minimum is the whole window's.
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     CreateControls();
     CreateTrayMenu();
@@ -67,12 +68,13 @@ CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop,
     CDialogCommands::Hooks hooks;
     hooks.optionsSaved = [this] { RestartTimersAfterSave(); };
     hooks.infoSaved = [this] { m_station->PostFetchBulletin(); };
-    m_dialogs = std::make_unique<CDialogCommands>(*m_station, m_units.Font(), std::move(hooks));
+    m_dialogs =
+        std::make_unique<CDialogCommands>(*m_station, m_layout.Units().Font(), std::move(hooks));
     connect(this, &CChatWindow::OptionsRequested, m_dialogs.get(), &CDialogCommands::OpenOptions);
     connect(this, &CChatWindow::PhrasesRequested, m_dialogs.get(), &CDialogCommands::OpenPhrases);
     connect(this, &CChatWindow::InfoRequested, m_dialogs.get(), &CDialogCommands::OpenInfo);
     connect(this, &CChatWindow::AboutRequested, m_dialogs.get(), &CDialogCommands::OpenAbout);
-    const QRect size = FromDialogUnits(0, 0, 378, 354);
+    const QRect size = m_layout.ToPixels(0, 0, 378, 354);
     resize(std::max(size.width(), kMinimumWidth), std::max(size.height(), kMinimumHeight));
 }
 
@@ -85,33 +87,19 @@ CChatWindow::~CChatWindow() {
 }
 
 int CChatWindow::TextWidth(std::string_view cp932) const {
-    return QFontMetrics(m_units.Font())
-        .horizontalAdvance(QString::fromStdString(cp932::ToUtf8(cp932)));
-}
-
-QRect CChatWindow::FromDialogUnits(int x, int y, int w, int h) const {
-    return m_units.ToPixels(x, y, w, h);
-}
-
-QWidget* CChatWindow::Control(int id) const {
-    auto it = m_controls.find(id);
-    return it == m_controls.end() ? nullptr : it->second;
+    return QFontMetrics(m_layout.Units().Font()).horizontalAdvance(FromCp932(cp932));
 }
 
 QPushButton* CChatWindow::Button(int id) const {
-    return qobject_cast<QPushButton*>(Control(id));
+    return m_layout.ControlAs<QPushButton>(id);
 }
 
 QPushButton* CChatWindow::AddButton(int id, const QString& caption, int x, int y, int w, int h) {
-    auto* button = new QPushButton(caption, this);
-    button->setAutoDefault(false);
-    button->setGeometry(FromDialogUnits(x, y, w, h));
-    m_controls[id] = button;
-    return button;
+    return m_layout.AddButton(id, caption, x, y, w, h);
 }
 
 QLineEdit* CChatWindow::AddEdit(QLineEdit* edit, int id, int limit, int x, int y, int w, int h) {
-    edit->setGeometry(FromDialogUnits(x, y, w, h));
+    m_layout.AddEdit(id, edit, x, y, w, h);
     if (limit > 0) {
         QPointer<QLineEdit> guard(edit);
         edit->setValidator(new CCp932Validator(
@@ -124,7 +112,6 @@ QLineEdit* CChatWindow::AddEdit(QLineEdit* edit, int id, int limit, int x, int y
             },
             edit));
     }
-    m_controls[id] = edit;
     return edit;
 }
 
@@ -143,35 +130,25 @@ void CChatWindow::CreateControls() {
     m_handleEdit = AddEdit(new QLineEdit(this), kHandleEdit, CChatDlg::kHandleLimit, 35, 3, 75, 14);
     m_ticker = AddEdit(new QLineEdit(this), kTicker, 0, 160, 3, 190, 14);
     m_ticker->setReadOnly(true);
-    m_handleLabel = new QLabel(QStringLiteral("ﾊﾝﾄﾞﾙ名"), this);
-    m_handleLabel->setTextFormat(Qt::PlainText);
-    m_handleLabel->setGeometry(FromDialogUnits(5, 5, 25, 10));
-    m_rosterGroup = new QGroupBox(QStringLiteral("ﾕｰｻﾞｰ情報()"), this);
-    m_rosterGroup->setGeometry(FromDialogUnits(0, 206, 355, 138));
-    m_controls[kRosterGroup] = m_rosterGroup;
-    m_logGroup = new QGroupBox(QStringLiteral("ﾁｬｯﾄﾛｸﾞ"), this);
-    m_logGroup->setGeometry(FromDialogUnits(0, 17, 365, 187));
-    m_controls[kLogGroup] = m_logGroup;
+    // The label ends where its edit begins: a wider caption grows to the left.
+    m_handleLabel =
+        m_layout.AddLabel(-1, QStringLiteral("ﾊﾝﾄﾞﾙ名"), 5, 5, 25, 10, CTemplateLayout::Grow::Left);
+    m_rosterGroup =
+        m_layout.AddGroup(kRosterGroup, QStringLiteral("ﾕｰｻﾞｰ情報()"), 0, 206, 355, 138);
+    m_logGroup = m_layout.AddGroup(kLogGroup, QStringLiteral("ﾁｬｯﾄﾛｸﾞ"), 0, 17, 365, 187);
     auto measure = [this](std::string_view text) { return TextWidth(text); };
     m_logView = new CMarkListCtrl(m_station->TableOf(CChatDlg::Table::Log),
                                   ViewEdits(CChatDlg::Table::Log), kLogList, false, measure, this);
-    m_logView->setGeometry(FromDialogUnits(5, 27, 355, 145));
-    m_controls[kLogList] = m_logView;
+    m_layout.Place(kLogList, m_logView, 5, 27, 355, 145);
     m_rosterView =
         new CMarkListCtrl(m_station->TableOf(CChatDlg::Table::Roster),
                           ViewEdits(CChatDlg::Table::Roster), kRosterList, true, measure, this);
-    m_rosterView->setGeometry(FromDialogUnits(5, 229, 345, 115));
-    m_controls[kRosterList] = m_rosterView;
+    m_layout.Place(kRosterList, m_rosterView, 5, 229, 345, 115);
     m_statusEdit =
         AddEdit(new QLineEdit(this), kStatusEdit, CChatDlg::kStatusLimit, 110, 3, 50, 14);
     AddButton(kRefreshButton, QStringLiteral("更新"), 5, 215, 40, 13);
 
-    // Group boxes only frame: they lie under the lists and the buttons and take no clicks.
-    for (QGroupBox* group : {m_rosterGroup, m_logGroup}) {
-        group->lower();
-        group->setAttribute(Qt::WA_TransparentForMouseEvents);
-        group->setFocusPolicy(Qt::NoFocus);
-    }
+    m_layout.FitFrames();
     // Only the template's tab stops take the focus from the keyboard.
     for (QLineEdit* edit : {m_handleEdit, m_statusEdit, m_ticker})
         edit->setFocusPolicy(Qt::ClickFocus);
@@ -179,7 +156,7 @@ void CChatWindow::CreateControls() {
                             kReloadButton,  kLineCopyButton, kBeepButton,   kMarkOnButton,
                             kMarkOffButton, kLogList,        kRosterList,   kRefreshButton};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
-        setTabOrder(Control(tabOrder[i - 1]), Control(tabOrder[i]));
+        setTabOrder(m_layout.Control(tabOrder[i - 1]), m_layout.Control(tabOrder[i]));
 
     connect(Button(kSendButton), &QPushButton::clicked, this, [this] { OnSend(); });
     connect(Button(kPhraseButton), &QPushButton::clicked, this, [this] {
@@ -409,8 +386,7 @@ int CChatWindow::TimerInterval(int id) const {
 }
 
 std::int32_t CChatWindow::WindowTextColour() {
-    QColor c = palette().color(QPalette::Active, QPalette::Text);
-    return c.red() | (c.green() << 8) | (c.blue() << 16);
+    return ToColorRef(palette().color(QPalette::Active, QPalette::Text));
 }
 
 // --- window operations ---
@@ -526,23 +502,15 @@ void CChatWindow::InsertIntoMessage(const QString& text) {
         return;
     QString fitted = CCp932Validator::CutToBytes(text, room);
     if (CCp932Validator::Cp932Length(text) < 0)
-        fitted = CCp932Validator::CutToBytes(
-            QString::fromStdString(cp932::ToUtf8(cp932::FromUtf8Lossy(text.toStdString()))), room);
+        fitted = CCp932Validator::CutToBytes(FromCp932(ToCp932Lossy(text)), room);
     m_messageEdit->insert(fitted);
 }
 
 void CChatWindow::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // A focused push button takes Enter as a click, as in a dialog; otherwise the OK
-        // action. Enter never closes the window.
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget()))
-            button->click();
-        else
-            OnOk();
-        event->accept();
+    // Enter as in a dialog, where OK is the send action; it never closes the window.
+    if (CTemplateLayout::TakeEnter(event, focusWidget(), [this] { OnOk(); }))
         return;
+    switch (event->key()) {
     case Qt::Key_Escape:
         CloseBehaviour();
         event->accept();
@@ -585,6 +553,7 @@ void CChatWindow::showEvent(QShowEvent* event) {
         return;
     m_armed = true;
     m_idleCount = 0;
+    FitMinimumToFrame();
     LayoutControls();
     m_timers.SetVisible(true);
 }
@@ -601,7 +570,24 @@ void CChatWindow::hideEvent(QHideEvent* event) {
 
 void CChatWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    FitMinimumToFrame();
     LayoutControls();
+}
+
+void CChatWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // A window manager that decorates the window moves the client area into its frame.
+    FitMinimumToFrame();
+}
+
+void CChatWindow::FitMinimumToFrame() {
+    // The minimum is the whole window's, frame included; the frame is whatever the window
+    // manager drew around the client area, known once it has decorated the window.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize minimum(kMinimumWidth - std::max(0, frame.width()),
+                        kMinimumHeight - std::max(0, frame.height()));
+    if (minimumSize() != minimum)
+        setMinimumSize(minimum);
 }
 
 void CChatWindow::LayoutControls() {

@@ -8,12 +8,11 @@
 #include "hub/CChatDlg.h"
 #include "hub/IChatFrontEnd.h"
 #include "qtsupport/CCp932Validator.h"
-#include "qtsupport/CDialogUnits.h"
+#include "qtsupport/CTemplateLayout.h"
 
 #include <QFont>
 #include <QPointer>
 #include <QWidget>
-#include <map>
 #include <memory>
 
 class QGroupBox;
@@ -27,6 +26,10 @@ namespace palaverly {
 
 class CDialogCommands;
 class CInputEdit;
+class CMarkListCtrl;
+namespace test {
+class CChatWindowTestPeer;
+}
 
 /// What the window takes from its surroundings besides the station's environment.
 struct DesktopEnvironment {
@@ -92,44 +95,10 @@ public:
     /// saved. Runs once.
     void Shutdown();
 
-    CChatDlg& Station() { return *m_station; }
-    QWidget* Control(int id) const;
-    QPushButton* Button(int id) const;
-    CInputEdit* MessageEdit() const { return m_messageEdit; }
-    QLineEdit* HandleEdit() const { return m_handleEdit; }
-    QLineEdit* StatusEdit() const { return m_statusEdit; }
-    QLineEdit* Ticker() const { return m_ticker; }
-    QGroupBox* RosterGroup() const { return m_rosterGroup; }
-    CMarkListCtrl* LogView() const { return m_logView; }
-    CMarkListCtrl* RosterView() const { return m_rosterView; }
-    QMenu* TrayMenu() const { return m_trayMenu.get(); }
-    QSystemTrayIcon* TrayIcon() const { return m_tray; }
-    bool TrayAvailable() const { return m_trayAvailable; }
-    int IdleCount() const { return m_idleCount; }
-    bool Armed() const { return m_armed; }
-    /// Whether the three timers will wake the window (only while it is shown).
-    bool TimersRunning() const;
-    /// The period of timer `id` (kTickerTimer, kBulletinTimer, kAutoHideTimer) in ms.
-    int TimerInterval(int id) const;
-    CWindowTimers& Timers() { return m_timers; }
-    /// The tray menu's four dialogs (options, canned phrases, information, about).
-    CDialogCommands& Dialogs() { return *m_dialogs; }
-    /// Dialog units of the template in pixels of this window's dialog font.
-    QRect FromDialogUnits(int x, int y, int w, int h) const;
-    /// The phrase menu as button 1026 shows it (the non-empty phrases, ids 60000 + n - 1).
-    std::unique_ptr<QMenu> BuildPhraseMenu();
-
 public slots:
     void OnTimer(int id);
-    void ToggleWindow() override;
-    void ShowAction();
-    void HideAction();
-    void CloseBehaviour();
-    void QuitResident();
-    void OnCommand(int id);
     void OnSuspend();
     void OnResume();
-    void LayoutControls();
 
 signals:
     void QuitRequested();
@@ -147,9 +116,32 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class test::CChatWindowTestPeer;
+
+    // Window operations: the tray, the keys, the timers and the station call them.
+    void ToggleWindow() override;
+    void ShowAction();
+    void HideAction();
+    void CloseBehaviour();
+    void QuitResident();
+    void OnCommand(int id);
+    void LayoutControls();
+    /// Keeps the whole window, frame included, at least kMinimumWidth × kMinimumHeight.
+    void FitMinimumToFrame();
+
+    QPushButton* Button(int id) const;
+    /// The phrase menu as button 1026 shows it (the non-empty phrases, ids 60000 + n - 1).
+    std::unique_ptr<QMenu> BuildPhraseMenu();
+    int IdleCount() const { return m_idleCount; }
+    bool Armed() const { return m_armed; }
+    bool TimersRunning() const;
+    /// The period of timer `id` (kTickerTimer, kBulletinTimer, kAutoHideTimer) in ms.
+    int TimerInterval(int id) const;
+
     // IChatFrontEnd
     void Wake() override;
     void Post(std::function<void()> task) override;
@@ -160,6 +152,7 @@ private:
     void CloseRequested() override;
     void MemberCountChanged(const std::string& caption, int count) override;
     void AddTrayIcon() override;
+    void RestorePlacement() override;
     void SetEditTexts(const std::string& handle, const std::string& status) override;
     void StartTimers() override;
     void RestartTimersAfterSave();
@@ -175,13 +168,12 @@ private:
     void OnOk();
     void OnLineCopy();
     void InsertIntoMessage(const QString& text);
-    void RestorePlacement() override;
     void SavePlacement();
     void ShowTickerMenu(const QPoint& pos);
     int TextWidth(std::string_view cp932) const;
 
     DesktopEnvironment m_desktop;
-    CDialogUnits m_units{CDialogUnits::DialogFont()}; // the template's font and its scale
+    CTemplateLayout m_layout; // the template's controls in its font and scale
     std::unique_ptr<CChatDlg> m_station;
     std::unique_ptr<CDialogCommands> m_dialogs; // its dialogs edit the station's settings
 
@@ -194,7 +186,6 @@ private:
     QGroupBox* m_logGroup = nullptr;
     CMarkListCtrl* m_logView = nullptr;
     CMarkListCtrl* m_rosterView = nullptr;
-    std::map<int, QWidget*> m_controls;
     QString m_takenMessage; // the message edit's text as last taken from it
 
     QSystemTrayIcon* m_tray = nullptr;

@@ -20,7 +20,7 @@ CMarkListCtrl::CMarkListCtrl(CMarkList& list, int controlId, bool multipleSelect
 CMarkListCtrl::CMarkListCtrl(const CMarkList& list, Edits edits, int controlId,
                              bool multipleSelection, TextWidthFn measure, QWidget* parent)
     : QTreeView(parent), m_list(list), m_edits(std::move(edits)), m_controlId(controlId),
-      m_model(list), m_delegate(list, std::move(measure)) {
+      m_model(list), m_delegate(std::move(measure)) {
     setRootIsDecorated(false);
     setItemsExpandable(false);
     // Fixed row heights keep 100,000 rows cheap: no per-row measuring or layout.
@@ -145,7 +145,10 @@ void CMarkListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& optio
     for (int c = 0; c < count; ++c)
         columns.push_back({header()->sectionViewportPosition(c), header()->sectionSize(c)});
     CMarkListDelegate::RowState state;
-    state.row = index.row();
+    state.index = index;
+    // The selection is the view's picture of the marks; it follows them both ways.
+    state.selected = selectionModel()->isRowSelected(index.row(), index.parent());
+    state.alternate = alternatingRowColors() && (index.row() & 1) != 0;
     state.bounds = QRect(0, option.rect.top(), viewport()->width(), option.rect.height());
     if (!columns.empty())
         state.bounds.setLeft(std::min(0, columns.front().left));

@@ -1,11 +1,12 @@
 #include "desktop/CMarkListDelegate.h"
 
-#include "table/CMarkList.h"
-#include "text/Cp932.h"
+#include "desktop/CMarkListModel.h"
+#include "qtsupport/QtText.h"
 
-#include <QFontMetrics>
 #include <QPainter>
+#include <QPalette>
 #include <QPen>
+#include <QStyleOptionViewItem>
 
 namespace palaverly {
 namespace {
@@ -17,50 +18,55 @@ constexpr int kColumnInset = 6;
 
 } // namespace
 
-CMarkListDelegate::CMarkListDelegate(const CMarkList& list, TextWidthFn measure, QObject* parent)
-    : QAbstractItemDelegate(parent), m_list(list), m_measure(std::move(measure)) {}
+CMarkListDelegate::CMarkListDelegate(TextWidthFn measure, QObject* parent)
+    : QAbstractItemDelegate(parent), m_measure(std::move(measure)) {}
 
-QColor CMarkListDelegate::RowColour(int colour, const QPalette& palette) {
-    if (colour < 0)
-        return palette.color(QPalette::Active, QPalette::Text);
-    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+void CMarkListDelegate::PaintBackground(QPainter& painter, const QPalette& palette,
+                                        const QRect& rect, const QModelIndex& index, bool selected,
+                                        bool alternate) {
+    // Marked rows stay highlighted without the focus: the marks are the chosen receivers.
+    if (selected) {
+        painter.fillRect(rect, palette.color(QPalette::Active, QPalette::Highlight));
+        painter.setPen(palette.color(QPalette::Active, QPalette::HighlightedText));
+        return;
+    }
+    painter.fillRect(rect, palette.color(QPalette::Active,
+                                         alternate ? QPalette::AlternateBase : QPalette::Base));
+    // A row without a colour of its own takes the text colour of the moment.
+    const QVariant foreground = index.data(Qt::ForegroundRole);
+    painter.setPen(foreground.isValid() ? foreground.value<QColor>()
+                                        : palette.color(QPalette::Active, QPalette::Text));
 }
 
-void CMarkListDelegate::DrawCell(QPainter& painter, const QRect& rect, std::string_view text,
+void CMarkListDelegate::DrawCell(QPainter& painter, const QRect& rect, const QModelIndex& cell,
                                  int margin, int inset) const {
-    std::string fitted = FitText(text, rect.width(), margin, m_measure);
-    QRect inner = rect.adjusted(inset, 0, -inset, 0);
+    // Fitted in CP932 characters, so that "..." never replaces half of a double-byte one.
+    const std::string text = ToCp932Lossy(cell.data(Qt::DisplayRole).toString());
+    const std::string fitted = FitText(text, rect.width(), margin, m_measure);
+    const QRect inner = rect.adjusted(inset, 0, -inset, 0);
     // Plain text only: a handle or message never becomes markup or a mnemonic.
     painter.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     QString::fromStdString(cp932::ToUtf8(fitted)));
+                     FromCp932(fitted));
 }
 
 int CMarkListDelegate::DrawItem(QPainter& painter, const QPalette& palette, const RowState& state,
                                 const std::vector<ColumnSpan>& columns) const {
-    const int row = state.row;
-    // Marked rows stay highlighted without the focus: the marks are the chosen receivers.
-    const bool highlighted = m_list.IsMarked(row) != 0;
+    const QModelIndex row = state.index.siblingAtColumn(0);
     painter.save();
-    painter.setClipRect(state.bounds.intersected(state.clip.isValid() ? state.clip : state.bounds));
-    if (highlighted) {
-        painter.fillRect(state.bounds, palette.color(QPalette::Active, QPalette::Highlight));
-        painter.setPen(palette.color(QPalette::Active, QPalette::HighlightedText));
-    } else {
-        painter.fillRect(state.bounds, Qt::white);
-        painter.setPen(RowColour(m_list.Colour(row), palette));
-    }
+    const QRect clip = state.clip.isValid() ? state.clip : state.bounds;
+    painter.setClipRect(state.bounds.intersected(clip));
+    PaintBackground(painter, palette, state.bounds, row, state.selected, state.alternate);
 
     int drawn = 0;
     if (!columns.empty()) {
         QRect label(columns[0].left, state.bounds.top(), columns[0].width, state.bounds.height());
-        DrawCell(painter, label, m_list.Text(row, 0), kColumn0Margin, kColumn0Inset);
+        DrawCell(painter, label, row, kColumn0Margin, kColumn0Inset);
         ++drawn;
     }
     const QPen textPen = painter.pen();
     QPen separator(QColor(128, 128, 128));
     separator.setStyle(Qt::DotLine);
     separator.setWidth(1);
-    const QRect clip = state.clip.isValid() ? state.clip : state.bounds;
     for (std::size_t c = 1; c < columns.size(); ++c) {
         QRect rect(columns[c].left, state.bounds.top(), columns[c].width, state.bounds.height());
         if (rect.left() > clip.right() || rect.right() < clip.left())
@@ -68,10 +74,11 @@ int CMarkListDelegate::DrawItem(QPainter& painter, const QPalette& palette, cons
         painter.setPen(separator);
         painter.drawLine(rect.left() - 1, rect.top(), rect.left() - 1, rect.bottom());
         painter.setPen(textPen);
-        DrawCell(painter, rect, m_list.Text(row, static_cast<int>(c)), kColumnMargin, kColumnInset);
+        DrawCell(painter, rect, row.siblingAtColumn(static_cast<int>(c)), kColumnMargin,
+                 kColumnInset);
         ++drawn;
     }
-    if (highlighted && m_list.IsFocused(row) && state.hasFocus) {
+    if (state.selected && state.hasFocus && row.data(CMarkListModel::kFocusedRole).toBool()) {
         painter.setPen(
             QPen(palette.color(QPalette::Active, QPalette::HighlightedText), 1, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);
@@ -84,19 +91,13 @@ int CMarkListDelegate::DrawItem(QPainter& painter, const QPalette& palette, cons
 void CMarkListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
     // A single cell drawn outside the view's row drawing (a drag image, for one) looks the same.
-    const int row = index.row();
-    const int column = index.column();
     painter->save();
-    if (m_list.IsMarked(row)) {
-        painter->fillRect(option.rect, option.palette.color(QPalette::Active, QPalette::Highlight));
-        painter->setPen(option.palette.color(QPalette::Active, QPalette::HighlightedText));
-    } else {
-        painter->fillRect(option.rect, Qt::white);
-        painter->setPen(RowColour(m_list.Colour(row), option.palette));
-    }
-    DrawCell(*painter, option.rect, m_list.Text(row, column),
-             column == 0 ? kColumn0Margin : kColumnMargin,
-             column == 0 ? kColumn0Inset : kColumnInset);
+    PaintBackground(*painter, option.palette, option.rect, index,
+                    option.state.testFlag(QStyle::State_Selected),
+                    option.features.testFlag(QStyleOptionViewItem::Alternate));
+    const bool first = index.column() == 0;
+    DrawCell(*painter, option.rect, index, first ? kColumn0Margin : kColumnMargin,
+             first ? kColumn0Inset : kColumnInset);
     painter->restore();
 }
 

@@ -1,18 +1,19 @@
 #pragma once
-// Draws the rows of a marking list: whole rows, highlight for every marked row, the row
-// colour, fitted texts with their insets and the dotted column separators.
+// Draws the rows of a marking list from its model: whole rows, highlight for every marked
+// (selected) row, the row colour, fitted texts with their insets and the dotted column
+// separators, on the view's palette.
 
 #include "table/FitText.h"
 
 #include <QAbstractItemDelegate>
+#include <QModelIndex>
 #include <QRect>
 #include <vector>
 
 class QPainter;
+class QPalette;
 
 namespace palaverly {
-
-class CMarkList;
 
 class CMarkListDelegate : public QAbstractItemDelegate {
     Q_OBJECT
@@ -24,13 +25,15 @@ public:
     };
     /// What the view knows about one row when it is drawn.
     struct RowState {
-        int row = 0;
+        QModelIndex index;     // any cell of the row
         QRect bounds;          // the whole row
+        bool selected = false; // the view's selection, which is the row's mark
         bool hasFocus = false; // the list holds the keyboard focus
-        QRect clip;            // the part of the viewport being painted
+        bool alternate = false;
+        QRect clip; // the part of the viewport being painted
     };
 
-    CMarkListDelegate(const CMarkList& list, TextWidthFn measure, QObject* parent = nullptr);
+    explicit CMarkListDelegate(TextWidthFn measure, QObject* parent = nullptr);
 
     /// Paints one row and every column of it that meets the clip rectangle. Returns the number
     /// of columns drawn (column 0 included), which tells a test what the clip spared.
@@ -41,14 +44,13 @@ public:
                const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
-    /// 0x00BBGGRR or -1 (the palette's text colour) as the colour to draw with.
-    static QColor RowColour(int colour, const QPalette& palette);
-
 private:
-    void DrawCell(QPainter& painter, const QRect& rect, std::string_view text, int margin,
+    /// Fills the row's background and sets the pen of its texts.
+    static void PaintBackground(QPainter& painter, const QPalette& palette, const QRect& rect,
+                                const QModelIndex& index, bool selected, bool alternate);
+    void DrawCell(QPainter& painter, const QRect& rect, const QModelIndex& cell, int margin,
                   int inset) const;
 
-    const CMarkList& m_list;
     TextWidthFn m_measure;
 };
 

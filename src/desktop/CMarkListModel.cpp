@@ -1,6 +1,6 @@
 #include "desktop/CMarkListModel.h"
 
-#include "text/Cp932.h"
+#include "qtsupport/QtText.h"
 
 namespace palaverly {
 
@@ -27,11 +27,18 @@ QVariant CMarkListModel::data(const QModelIndex& index, int role) const {
     const std::string& text = m_list.Text(index.row(), index.column());
     switch (role) {
     case Qt::DisplayRole:
-        return QString::fromStdString(cp932::ToUtf8(text));
+        return FromCp932(text);
     case kRawTextRole:
         return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+    case Qt::ForegroundRole: {
+        // -1 is the text colour of the moment: the view's palette supplies it.
+        const std::int32_t colour = m_list.Colour(index.row());
+        return colour < 0 ? QVariant() : QVariant(FromColorRef(colour));
+    }
     case kColourRole:
         return static_cast<int>(m_list.Colour(index.row()));
+    case kFocusedRole:
+        return m_list.IsFocused(index.row());
     default:
         return {};
     }
@@ -41,7 +48,7 @@ QVariant CMarkListModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || section < 0 || section >= m_list.ColumnCount())
         return {};
     if (role == Qt::DisplayRole)
-        return QString::fromStdString(cp932::ToUtf8(m_list.ColumnTitle(section)));
+        return FromCp932(m_list.ColumnTitle(section));
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     return {};

@@ -14,6 +14,8 @@ public:
     static constexpr int kRawTextRole = Qt::UserRole + 1;
     /// The row colour as stored: -1 or 0x00BBGGRR (an int).
     static constexpr int kColourRole = Qt::UserRole + 2;
+    /// The row's focused state (a bool): the one row a focus rectangle may be drawn around.
+    static constexpr int kFocusedRole = Qt::UserRole + 3;
 
     explicit CMarkListModel(const CMarkList& list, QObject* parent = nullptr);
     ~CMarkListModel() override;

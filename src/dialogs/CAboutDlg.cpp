@@ -18,6 +18,7 @@ CAboutDlg::CAboutDlg(std::string_view version, const CDialogUnits& units)
     // The edit shows lines, not CR LF pairs: each pair is one line break.
     text->setPlainText(BoxText(version).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     Place(kText, text, 5, 5, 245, 105);
+    FinishLayout();
     ok->setFocus();
 }
 

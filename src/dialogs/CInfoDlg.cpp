@@ -1,7 +1,7 @@
 #include "dialogs/CInfoDlg.h"
 
 #include "qtsupport/CTextLimitValidator.h"
-#include "text/Cp932.h"
+#include "qtsupport/QtText.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,21 +19,20 @@ CInfoDlg::CInfoDlg(CSettingsBinding<CInfoValues> binding, const CDialogUnits& un
     AddLabel(-1, QStringLiteral("ﾛｰｶﾙﾒｯｾｰｼﾞ"), 5, 5, 40, 10);
     AddEdit(kBulletinMessage, 50, 20, 300, 12);
     AddLabel(-1, QStringLiteral("配信ﾒｯｾｰｼﾞ"), 5, 20, 40, 10);
+    FinishLayout();
 
     m_info = m_binding.reload();
-    auto text = [](const std::string& cp932) {
-        return QString::fromStdString(cp932::ToUtf8(cp932));
-    };
     // The built-in local message is longer than the edit takes; it stands until changed.
-    CTextLimitValidator::SetText(ControlAs<QLineEdit>(kLocalMessage), text(m_info.m_localMessage));
+    CTextLimitValidator::SetText(ControlAs<QLineEdit>(kLocalMessage),
+                                 FromCp932(m_info.m_localMessage));
     CTextLimitValidator::SetText(ControlAs<QLineEdit>(kBulletinMessage),
-                                 text(m_info.m_bulletinMessage));
+                                 FromCp932(m_info.m_bulletinMessage));
 }
 
 void CInfoDlg::OnOk() {
     auto* local = ControlAs<QLineEdit>(kLocalMessage);
     auto* bulletin = ControlAs<QLineEdit>(kBulletinMessage);
-    const std::string localText = cp932::FromUtf8Lossy(local->text().toStdString());
+    const std::string localText = ToCp932Lossy(local->text());
     // Only the built-in text may stay longer than the file reads back: it is what comes back
     // in its place. A shortened copy of it would not be.
     if ((!CTextLimitValidator::Fits(local) && localText != CInfoValues::DefaultLocalMessage()) ||
@@ -47,7 +46,7 @@ void CInfoDlg::OnOk() {
     }
     hide();
     m_info.m_localMessage = localText;
-    m_info.m_bulletinMessage = cp932::FromUtf8Lossy(bulletin->text().toStdString());
+    m_info.m_bulletinMessage = ToCp932Lossy(bulletin->text());
     m_binding.save(m_info);
     accept();
 }

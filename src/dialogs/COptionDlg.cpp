@@ -1,8 +1,8 @@
 #include "dialogs/COptionDlg.h"
 
 #include "qtsupport/CTextLimitValidator.h"
+#include "qtsupport/QtText.h"
 #include "settings/CSettingsStore.h"
-#include "text/Cp932.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -61,14 +61,6 @@ constexpr SliderBinding kSliders[] = {
      COptionDlg::kAutoCloseLabel, 10, "%1秒"},
 };
 
-QString FromCp932(const std::string& text) {
-    return QString::fromStdString(cp932::ToUtf8(text));
-}
-
-std::string ToCp932(const QString& text) {
-    return cp932::FromUtf8Lossy(text.toStdString());
-}
-
 COptionDlg::Pickers WithDefaults(COptionDlg::Pickers pickers) {
     if (!pickers.folder)
         pickers.folder = [](QWidget* owner, const QString& start) -> std::optional<QString> {
@@ -103,6 +95,7 @@ COptionDlg::COptionDlg(CSettingsBinding<COptionValues> binding, const CDialogUni
     : CTemplateDialog(units, Title(), 369, 235, std::move(notice)), m_binding(std::move(binding)),
       m_pickers(WithDefaults(std::move(pickers))) {
     CreateControls();
+    FinishLayout();
     for (const auto& s : kSliders)
         ControlAs<QSlider>(s.id)->setRange(s.minimum, s.maximum);
     // Opens on what is stored, not on what memory holds.
@@ -201,7 +194,7 @@ void COptionDlg::UpdateTimingLabel(int sliderId) {
 }
 
 bool COptionDlg::TakePath(const QString& path, int editId) {
-    auto sjis = cp932::FromUtf8(path.toStdString());
+    auto sjis = ToCp932(path);
     if (!sjis) {
         Notice(QStringLiteral("選んだパスには Shift_JIS で表せない文字が含まれているため、"
                               "保存できません。\n別の場所を選んでください。\n\n%1")
@@ -252,21 +245,12 @@ std::unique_ptr<QFileDialog> COptionDlg::MakeSoundFileDialog(QWidget* owner) {
     return dialog;
 }
 
-QColor COptionDlg::FromColorRef(std::int32_t colorRef) {
-    const auto c = static_cast<std::uint32_t>(colorRef);
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                  static_cast<int>((c >> 16) & 0xFF));
-}
-
-std::int32_t COptionDlg::ToColorRef(const QColor& colour) {
-    return colour.red() | (colour.green() << 8) | (colour.blue() << 16);
-}
-
 void COptionDlg::OnOk() {
     // A path longer than the file reads back is kept only when it is the folder the program
     // would fall back to anyway.
     auto* logPath = ControlAs<QLineEdit>(kLogSavePath);
-    const bool logPathIsDefault = ToCp932(logPath->text()) == COptionValues::DefaultLogSavePath();
+    const bool logPathIsDefault =
+        ToCp932Lossy(logPath->text()) == COptionValues::DefaultLogSavePath();
     if ((!CTextLimitValidator::Fits(logPath) && !logPathIsDefault) ||
         !CTextLimitValidator::Fits(ControlAs<QLineEdit>(kSoundFilePath))) {
         Notice(QStringLiteral("パスが長すぎます。%1 バイト（全角%2文字・半角%1文字）までに"
@@ -278,8 +262,8 @@ void COptionDlg::OnOk() {
     hide();
     for (const auto& flag : kFlags)
         m_values.*flag.member = ControlAs<QCheckBox>(flag.id)->isChecked() ? 1 : 0;
-    m_values.m_logSavePath = ToCp932(logPath->text());
-    m_values.m_soundFilePath = ToCp932(ControlAs<QLineEdit>(kSoundFilePath)->text());
+    m_values.m_logSavePath = ToCp932Lossy(logPath->text());
+    m_values.m_soundFilePath = ToCp932Lossy(ControlAs<QLineEdit>(kSoundFilePath)->text());
     m_values.m_colorMyMessage = m_colour;
     for (const auto& s : kSliders)
         m_values.*s.member = ControlAs<QSlider>(s.id)->value();

@@ -87,8 +87,6 @@ public:
 
     /// The sound file dialog as button 1012 opens it: "WAVE FILE(*.WAV)", any case of .wav.
     static std::unique_ptr<QFileDialog> MakeSoundFileDialog(QWidget* owner);
-    static QColor FromColorRef(std::int32_t colorRef);
-    static std::int32_t ToColorRef(const QColor& colour);
 
 protected:
     void OnOk() override;

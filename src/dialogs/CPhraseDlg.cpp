@@ -1,7 +1,7 @@
 #include "dialogs/CPhraseDlg.h"
 
 #include "qtsupport/CTextLimitValidator.h"
-#include "text/Cp932.h"
+#include "qtsupport/QtText.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,12 +26,12 @@ CPhraseDlg::CPhraseDlg(CSettingsBinding<CPhraseValues> binding, const CDialogUni
     connect(save, &QPushButton::clicked, this, [this] { OnOk(); });
     connect(AddButton(kCancel, QStringLiteral("ｷｬﾝｾﾙ"), 205, 23, 50, 15), &QPushButton::clicked,
             this, [this] { reject(); });
+    FinishLayout();
 
     m_phrases = m_binding.reload();
     for (int n = 1; n <= CPhraseValues::kCount; ++n)
-        CTextLimitValidator::SetText(PhraseEdit(n),
-                                     QString::fromStdString(cp932::ToUtf8(
-                                         m_phrases.m_phrases[static_cast<std::size_t>(n - 1)])));
+        CTextLimitValidator::SetText(
+            PhraseEdit(n), FromCp932(m_phrases.m_phrases[static_cast<std::size_t>(n - 1)]));
 }
 
 QLineEdit* CPhraseDlg::PhraseEdit(int number) const {
@@ -43,8 +43,7 @@ QLineEdit* CPhraseDlg::PhraseEdit(int number) const {
 void CPhraseDlg::OnOk() {
     hide();
     for (int n = 1; n <= CPhraseValues::kCount; ++n)
-        m_phrases.m_phrases[static_cast<std::size_t>(n - 1)] =
-            cp932::FromUtf8Lossy(PhraseEdit(n)->text().toStdString());
+        m_phrases.m_phrases[static_cast<std::size_t>(n - 1)] = ToCp932Lossy(PhraseEdit(n)->text());
     // Empty phrases are written too: an emptied phrase 1 must not come back as its default.
     m_binding.save(m_phrases);
     accept();

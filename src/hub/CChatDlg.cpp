@@ -59,9 +59,9 @@ int CChatDlg::Initialize() {
     m_info.LoadSettings(m_settings);
     m_phrases.LoadSettings(m_settings);
     m_stationSettings.LoadSettings(m_settings, m_env.userName ? m_env.userName() : std::string());
-    m_startup.RestorePlacement();
     m_ticker.SetText(m_info.m_localMessage);
     m_initialized = true;
+    m_startup.RestorePlacement();
 
     std::string host = m_env.hostName ? m_env.hostName() : std::string();
     if (host.empty())
@@ -429,10 +429,9 @@ void CChatDlg::NoticeNameClash(const std::string& otherStationId) {
     std::string dotted = StationIdDisplay(otherStationId);
     std::erase(dotted, ' ');
     m_events.ShowNotice("Palaverly", cp932::Sjis("別の端末（") + dotted +
-                                           cp932::Sjis("）も同じコンピュータ名「") +
-                                           m_computerName +
-                                           cp932::Sjis("」を使っています。メッセージが混ざるので、"
-                                                       "どちらかのホスト名を変えてください。"));
+                                         cp932::Sjis("）も同じコンピュータ名「") + m_computerName +
+                                         cp932::Sjis("」を使っています。メッセージが混ざるので、"
+                                                     "どちらかのホスト名を変えてください。"));
 }
 
 void CChatDlg::OnSetm(const Datagram& d) {

@@ -1,5 +1,6 @@
 #include "qtsupport/CCp932Validator.h"
 
+#include "qtsupport/QtText.h"
 #include "text/Cp932.h"
 
 namespace palaverly {
@@ -8,15 +9,15 @@ CCp932Validator::CCp932Validator(int byteLimit, HintFn hint, QObject* parent)
     : QValidator(parent), m_byteLimit(byteLimit), m_hint(std::move(hint)) {}
 
 int CCp932Validator::Cp932Length(const QString& text) {
-    auto sjis = cp932::FromUtf8(text.toStdString());
+    auto sjis = ToCp932(text);
     return sjis ? static_cast<int>(sjis->size()) : -1;
 }
 
 QString CCp932Validator::CutToBytes(const QString& text, int bytes) {
-    auto sjis = cp932::FromUtf8(text.toStdString());
+    auto sjis = ToCp932(text);
     if (!sjis)
         return {};
-    return QString::fromStdString(cp932::ToUtf8(cp932::CutToBytes(*sjis, bytes)));
+    return FromCp932(cp932::CutToBytes(*sjis, bytes));
 }
 
 QValidator::State CCp932Validator::validate(QString& input, int& /*pos*/) const {

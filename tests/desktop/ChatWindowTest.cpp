@@ -3,6 +3,7 @@
 
 #include "CChatDlgTestPeer.h"
 #include "DesktopFixture.h"
+#include "LayoutCheck.h"
 #include "desktop/CInputEdit.h"
 #include "desktop/CMarkListCtrl.h"
 #include "desktop/DesktopResources.h"
@@ -27,7 +28,7 @@ QString Utf8(const std::string& cp932Text) {
 }
 
 int RowOfHandle(CChatWindow& w, const QString& handle) {
-    CMarkList& roster = Peer(w.Station()).RosterList();
+    CMarkList& roster = Peer(Peer(w).Station()).RosterList();
     for (int r = 0; r < roster.RowCount(); ++r)
         if (Utf8(roster.Text(r, 0)) == handle)
             return r;
@@ -89,6 +90,8 @@ private slots:
     void beepReadsShiftAtThatMoment();
     void wireTextsStayPlainText();
     void layoutFollowsResize();
+    void captionsShowWholeInsideTheirFrames();
+    void placementAfterSettingsThenReadyToggle();
 };
 
 void ChatWindowTest::sendsToMarkedMembers_data() {
@@ -111,20 +114,20 @@ void ChatWindowTest::sendsToMarkedMembers() {
     lan.Add("PCC", "Carol");
     lan.Pump();
     CChatWindow& w = *a.window;
-    QCOMPARE(Peer(w.Station()).RosterList().RowCount(), 3);
+    QCOMPARE(Peer(Peer(w).Station()).RosterList().RowCount(), 3);
     for (const QString& handle : marked) {
         const int row = RowOfHandle(w, handle);
         QVERIFY(row >= 0);
         // Marked through the view, as the user does: the list follows the selection.
-        w.RosterView()->selectionModel()->select(w.RosterView()->model()->index(row, 0),
-                                                 QItemSelectionModel::Select |
-                                                     QItemSelectionModel::Rows);
+        Peer(w).RosterView()->selectionModel()->select(Peer(w).RosterView()->model()->index(row, 0),
+                                                       QItemSelectionModel::Select |
+                                                           QItemSelectionModel::Rows);
     }
-    QCOMPARE(Peer(w.Station()).RosterList().CountMarks(), marked.size());
+    QCOMPARE(Peer(Peer(w).Station()).RosterList().CountMarks(), marked.size());
     QSignalSpy notices(&w, &CChatWindow::NoticeShown);
     lan.TakeSent();
-    w.MessageEdit()->setText(text);
-    QTest::mouseClick(w.Button(CChatWindow::kSendButton), Qt::LeftButton);
+    Peer(w).MessageEdit()->setText(text);
+    QTest::mouseClick(Peer(w).Button(CChatWindow::kSendButton), Qt::LeftButton);
     auto sent = lan.TakeSent();
     QStringList got;
     for (const auto& word : Words(sent))
@@ -135,8 +138,8 @@ void ChatWindowTest::sendsToMarkedMembers() {
         QCOMPARE(QString::fromStdString(ReadField(d, kSendTextOffset)), text);
     lan.Pump();
     // Each receiver's copy comes back to the sender's log; the edit keeps its text.
-    QCOMPARE(Peer(w.Station()).LogList().RowCount(), static_cast<int>(words.size()));
-    QCOMPARE(w.MessageEdit()->text(), text);
+    QCOMPARE(Peer(Peer(w).Station()).LogList().RowCount(), static_cast<int>(words.size()));
+    QCOMPARE(Peer(w).MessageEdit()->text(), text);
 }
 
 void ChatWindowTest::sendWithoutMarkShowsGablinxBox() {
@@ -145,8 +148,8 @@ void ChatWindowTest::sendWithoutMarkShowsGablinxBox() {
     lan.Pump();
     QSignalSpy notices(a.window.get(), &CChatWindow::NoticeShown);
     lan.TakeSent();
-    a.window->MessageEdit()->setText("hello");
-    QTest::mouseClick(a.window->Button(CChatWindow::kSendButton), Qt::LeftButton);
+    Peer(*a.window).MessageEdit()->setText("hello");
+    QTest::mouseClick(Peer(*a.window).Button(CChatWindow::kSendButton), Qt::LeftButton);
     QVERIFY(lan.TakeSent().empty());
     QCOMPARE(notices.count(), 1);
     QCOMPARE(notices[0][0].toString(), QStringLiteral("Gablinx"));
@@ -166,15 +169,15 @@ void ChatWindowTest::enterKey() {
     lan.Add("PCB", "Bob");
     lan.Pump();
     CChatWindow& w = *a.window;
-    w.ShowAction();
-    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
+    Peer(w).ShowAction();
+    Peer(Peer(w).Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
     lan.TakeSent();
-    w.MessageEdit()->setFocus();
-    w.MessageEdit()->setText("ping");
-    QTest::keyClick(w.MessageEdit(), Qt::Key_Return);
+    Peer(w).MessageEdit()->setFocus();
+    Peer(w).MessageEdit()->setText("ping");
+    QTest::keyClick(Peer(w).MessageEdit(), Qt::Key_Return);
     QCOMPARE(lan.TakeSent().size(), withEnter ? std::size_t{1} : std::size_t{0});
     QVERIFY(w.isVisible()); // Enter never closes
-    QCOMPARE(w.MessageEdit()->text(), QStringLiteral("ping"));
+    QCOMPARE(Peer(w).MessageEdit()->text(), QStringLiteral("ping"));
 }
 
 void ChatWindowTest::escapeAndCloseBox_data() {
@@ -200,10 +203,10 @@ void ChatWindowTest::escapeAndCloseBox() {
                       {"Flg CloseToUnload=" + Flag(closeToUnload),
                        "Flg ChatWindowCloseAndHide=" + Flag(closeAndHide)});
     CChatWindow& w = *a.window;
-    w.ShowAction();
+    Peer(w).ShowAction();
     QSignalSpy quit(&w, &CChatWindow::QuitRequested);
     if (useEscape)
-        QTest::keyClick(w.MessageEdit(), Qt::Key_Escape);
+        QTest::keyClick(Peer(w).MessageEdit(), Qt::Key_Escape);
     else
         w.close();
     lan.Pump();
@@ -223,12 +226,12 @@ void ChatWindowTest::minimizeHidesUnlessCloseAndHide() {
     CDesktopLan lan;
     auto& a = lan.Add("PCA", "Alice", {"Flg ChatWindowCloseAndHide=" + Flag(closeAndHide)});
     CChatWindow& w = *a.window;
-    w.ShowAction();
+    Peer(w).ShowAction();
     w.showMinimized();
     lan.Pump();
     QCOMPARE(w.isVisible(), closeAndHide);
     // ToggleWindow on a minimized window with CloseAndHide minimizes it again.
-    w.ToggleWindow();
+    Peer(w).ToggleWindow();
     lan.Pump();
     if (closeAndHide) {
         QVERIFY(w.isVisible());
@@ -244,33 +247,33 @@ void ChatWindowTest::autoHideCountsIdleTicks() {
     auto& a = lan.Add("PCA", "Alice", {"AutoClose Timming=3"});
     lan.Pump();
     CChatWindow& w = *a.window;
-    w.ShowAction();
-    QVERIFY(w.Armed());
+    Peer(w).ShowAction();
+    QVERIFY(Peer(w).Armed());
     for (int tick = 1; tick <= 30; ++tick)
         w.OnTimer(CChatWindow::kAutoHideTimer);
     QVERIFY(w.isVisible());
     // A character typed starts the count again.
-    QTest::keyClick(w.MessageEdit(), Qt::Key_X);
-    QCOMPARE(w.IdleCount(), 0);
+    QTest::keyClick(Peer(w).MessageEdit(), Qt::Key_X);
+    QCOMPARE(Peer(w).IdleCount(), 0);
     for (int tick = 1; tick <= 30; ++tick)
         w.OnTimer(CChatWindow::kAutoHideTimer);
     QVERIFY(w.isVisible());
     w.OnTimer(CChatWindow::kAutoHideTimer); // the 31st
     QVERIFY(!w.isVisible());
-    QVERIFY(!w.Armed());
+    QVERIFY(!Peer(w).Armed());
     // Hidden: ticks do nothing.
     for (int tick = 1; tick <= 40; ++tick)
         w.OnTimer(CChatWindow::kAutoHideTimer);
-    QCOMPARE(w.IdleCount(), 0);
+    QCOMPARE(Peer(w).IdleCount(), 0);
 
     // A list notification (an arriving roster row) is activity as well.
-    w.ShowAction();
+    Peer(w).ShowAction();
     for (int tick = 1; tick <= 20; ++tick)
         w.OnTimer(CChatWindow::kAutoHideTimer);
-    QCOMPARE(w.IdleCount(), 20);
+    QCOMPARE(Peer(w).IdleCount(), 20);
     lan.Add("PCB", "Bob");
     lan.Pump();
-    QCOMPARE(w.IdleCount(), 0);
+    QCOMPARE(Peer(w).IdleCount(), 0);
 }
 
 void ChatWindowTest::timersOnlyRunWhileVisible() {
@@ -278,15 +281,15 @@ void ChatWindowTest::timersOnlyRunWhileVisible() {
     auto& a = lan.Add("PCA", "Alice");
     CChatWindow& w = *a.window;
     QVERIFY(!w.isVisible());
-    QVERIFY(!w.TimersRunning());
-    w.ShowAction();
-    QVERIFY(w.TimersRunning());
-    w.HideAction();
-    QVERIFY(!w.TimersRunning());
+    QVERIFY(!Peer(w).TimersRunning());
+    Peer(w).ShowAction();
+    QVERIFY(Peer(w).TimersRunning());
+    Peer(w).HideAction();
+    QVERIFY(!Peer(w).TimersRunning());
     // A hidden window's ticker does not move.
-    const QString before = w.Ticker()->text();
+    const QString before = Peer(w).Ticker()->text();
     w.OnTimer(CChatWindow::kTickerTimer);
-    QCOMPARE(w.Ticker()->text(), before);
+    QCOMPARE(Peer(w).Ticker()->text(), before);
 }
 
 void ChatWindowTest::bulletinTimerPollsWhileVisibleAndKeepsItsPhase() {
@@ -294,7 +297,7 @@ void ChatWindowTest::bulletinTimerPollsWhileVisibleAndKeepsItsPhase() {
     auto& a = lan.Add("PCA", "Alice"); // timers set at 0 ms
     lan.Pump();
     CChatWindow& w = *a.window;
-    CWindowTimers& timers = w.Timers();
+    CWindowTimers& timers = Peer(w).Timers();
     auto getms = [&] {
         lan.Pump();
         int n = 0;
@@ -302,7 +305,7 @@ void ChatWindowTest::bulletinTimerPollsWhileVisibleAndKeepsItsPhase() {
             n += word == "GETM";
         return n;
     };
-    w.ShowAction();
+    Peer(w).ShowAction();
     getms();
     QCOMPARE(timers.PlannedWakeUp(CChatWindow::kBulletinTimer), 180000);
     // A tick while visible asks for bulletins, and the next one is a whole period away.
@@ -313,17 +316,17 @@ void ChatWindowTest::bulletinTimerPollsWhileVisibleAndKeepsItsPhase() {
 
     // Hidden after the usual 31 s: nothing wakes, and a tick would send nothing.
     lan.monotonicMs = 211000;
-    w.HideAction();
+    Peer(w).HideAction();
     QVERIFY(!w.isVisible());
-    QVERIFY(!w.TimersRunning());
+    QVERIFY(!Peer(w).TimersRunning());
     timers.OnWakeUp(CChatWindow::kBulletinTimer);
     w.OnTimer(CChatWindow::kBulletinTimer);
     QCOMPARE(getms(), 0);
 
     // Shown again: each timer's next tick comes when it would have come had it run on.
     lan.monotonicMs = 300100;
-    w.ShowAction();
-    QVERIFY(w.TimersRunning());
+    Peer(w).ShowAction();
+    QVERIFY(Peer(w).TimersRunning());
     QCOMPARE(timers.PlannedWakeUp(CChatWindow::kBulletinTimer), 59900); // tick at 360 s
     QCOMPARE(timers.PlannedWakeUp(CChatWindow::kTickerTimer), 150);
     QCOMPARE(timers.PlannedWakeUp(CChatWindow::kAutoHideTimer), 900);
@@ -333,9 +336,9 @@ void ChatWindowTest::bulletinTimerPollsWhileVisibleAndKeepsItsPhase() {
     // Shown and hidden over and over within the period: the polling goes on all the same.
     for (std::int64_t t = 360000; t < 540000; t += 30000) {
         lan.monotonicMs = t + 1000;
-        w.HideAction();
+        Peer(w).HideAction();
         lan.monotonicMs = t + 29000;
-        w.ShowAction();
+        Peer(w).ShowAction();
     }
     QCOMPARE(timers.UntilNextTick(CChatWindow::kBulletinTimer), 540000 - (510000 + 29000));
 }
@@ -347,16 +350,16 @@ void ChatWindowTest::clearAfterInputEmptiesTheEdit() {
         lan.Add("PCB", "Bob");
         lan.Pump();
         CChatWindow& w = *a.window;
-        Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
+        Peer(Peer(w).Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
         lan.TakeSent();
-        w.MessageEdit()->setText("hello");
-        QTest::mouseClick(w.Button(CChatWindow::kSendButton), Qt::LeftButton);
+        Peer(w).MessageEdit()->setText("hello");
+        QTest::mouseClick(Peer(w).Button(CChatWindow::kSendButton), Qt::LeftButton);
         QCOMPARE(lan.TakeSent().size(), std::size_t{1});
-        QCOMPARE(w.MessageEdit()->text(), clear ? QString() : QStringLiteral("hello"));
+        QCOMPARE(Peer(w).MessageEdit()->text(), clear ? QString() : QStringLiteral("hello"));
         if (clear) {
             // Deleted as an edit: the user can take it back.
-            w.MessageEdit()->undo();
-            QCOMPARE(w.MessageEdit()->text(), QStringLiteral("hello"));
+            Peer(w).MessageEdit()->undo();
+            QCOMPARE(Peer(w).MessageEdit()->text(), QStringLiteral("hello"));
         }
     }
 }
@@ -367,20 +370,20 @@ void ChatWindowTest::beepPutsEveryEditBackAsLastTaken() {
     lan.Add("PCB", "Bob");
     lan.Pump();
     CChatWindow& w = *a.window;
-    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
+    Peer(Peer(w).Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
     // Nothing taken yet: the message edit goes back to empty.
-    w.MessageEdit()->setText("typed only");
-    w.HandleEdit()->setText("Typed");
-    QTest::mouseClick(w.Button(CChatWindow::kBeepButton), Qt::LeftButton);
-    QCOMPARE(w.MessageEdit()->text(), QString());
-    QCOMPARE(w.HandleEdit()->text(), QStringLiteral("Alice"));
+    Peer(w).MessageEdit()->setText("typed only");
+    Peer(w).HandleEdit()->setText("Typed");
+    QTest::mouseClick(Peer(w).Button(CChatWindow::kBeepButton), Qt::LeftButton);
+    QCOMPARE(Peer(w).MessageEdit()->text(), QString());
+    QCOMPARE(Peer(w).HandleEdit()->text(), QStringLiteral("Alice"));
     // A send takes the message; what is typed after it is replaced by the BEEP.
-    w.MessageEdit()->setText("sent text");
-    QTest::mouseClick(w.Button(CChatWindow::kSendButton), Qt::LeftButton);
-    w.MessageEdit()->setText("sent text and more");
-    QTest::mouseClick(w.Button(CChatWindow::kBeepButton), Qt::LeftButton);
-    QCOMPARE(w.MessageEdit()->text(), QStringLiteral("sent text"));
-    QCOMPARE(w.Station().Handle(), std::string("Alice"));
+    Peer(w).MessageEdit()->setText("sent text");
+    QTest::mouseClick(Peer(w).Button(CChatWindow::kSendButton), Qt::LeftButton);
+    Peer(w).MessageEdit()->setText("sent text and more");
+    QTest::mouseClick(Peer(w).Button(CChatWindow::kBeepButton), Qt::LeftButton);
+    QCOMPARE(Peer(w).MessageEdit()->text(), QStringLiteral("sent text"));
+    QCOMPARE(Peer(w).Station().Handle(), std::string("Alice"));
 }
 
 void ChatWindowTest::enterInTheHandleEditSendsWithTheTypedHandle() {
@@ -389,18 +392,18 @@ void ChatWindowTest::enterInTheHandleEditSendsWithTheTypedHandle() {
     auto& b = lan.Add("PCB", "Bob");
     lan.Pump();
     CChatWindow& w = *a.window;
-    w.ShowAction();
-    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
+    Peer(w).ShowAction();
+    Peer(Peer(w).Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
     lan.TakeSent();
-    w.MessageEdit()->setText("ping");
-    w.HandleEdit()->setFocus();
-    w.HandleEdit()->setText("Alicia");
-    QTest::keyClick(w.HandleEdit(), Qt::Key_Return);
+    Peer(w).MessageEdit()->setText("ping");
+    Peer(w).HandleEdit()->setFocus();
+    Peer(w).HandleEdit()->setText("Alicia");
+    QTest::keyClick(Peer(w).HandleEdit(), Qt::Key_Return);
     auto sent = lan.TakeSent();
     QCOMPARE(Words(sent), (std::vector<std::string>{"SEND"}));
-    QCOMPARE(w.Station().Handle(), std::string("Alicia"));
+    QCOMPARE(Peer(w).Station().Handle(), std::string("Alicia"));
     // The next roll call carries the handle as typed.
-    b.window->Station().RefreshRoster();
+    Peer(*b.window).Station().RefreshRoster();
     lan.Pump();
     QVERIFY(RowOfHandle(*b.window, "Alicia") >= 0);
 }
@@ -409,11 +412,11 @@ void ChatWindowTest::tickerShowsTextTickByTick() {
     CDesktopLan lan;
     auto& a = lan.Add("PCA", "Alice", {"Info Msg01=AB■D"});
     CChatWindow& w = *a.window;
-    w.ShowAction();
+    Peer(w).ShowAction();
     QStringList shown;
     for (int tick = 1; tick <= 42; ++tick) {
         w.OnTimer(CChatWindow::kTickerTimer);
-        shown << w.Ticker()->text();
+        shown << Peer(w).Ticker()->text();
     }
     auto at = [&](int tick) { return shown[tick - 1]; };
     QCOMPARE(at(1), QStringLiteral("AB■D"));
@@ -432,11 +435,11 @@ void ChatWindowTest::captionCountsMembers() {
     CDesktopLan lan;
     auto& a = lan.Add("PCA", "Alice");
     lan.Pump();
-    QCOMPARE(a.window->RosterGroup()->title(), QStringLiteral("ﾕｰｻﾞｰ情報(1)"));
+    QCOMPARE(Peer(*a.window).RosterGroup()->title(), QStringLiteral("ﾕｰｻﾞｰ情報(1)"));
     lan.Add("PCB", "Bob");
     lan.Add("PCC", "Carol");
     lan.Pump();
-    QCOMPARE(a.window->RosterGroup()->title(), QStringLiteral("ﾕｰｻﾞｰ情報(3)"));
+    QCOMPARE(Peer(*a.window).RosterGroup()->title(), QStringLiteral("ﾕｰｻﾞｰ情報(3)"));
 }
 
 void ChatWindowTest::rightClickOnLogMarksSender() {
@@ -446,25 +449,27 @@ void ChatWindowTest::rightClickOnLogMarksSender() {
     lan.Add("PCC", "Carol");
     lan.Pump();
     // Bob writes to Alice; Alice has Carol marked before.
-    Peer(b.window->Station()).RosterList().SetMark(RowOfHandle(*b.window, "Alice"), true, true);
-    b.window->MessageEdit()->setText("hi Alice");
-    QTest::mouseClick(b.window->Button(CChatWindow::kSendButton), Qt::LeftButton);
+    Peer(Peer(*b.window).Station())
+        .RosterList()
+        .SetMark(RowOfHandle(*b.window, "Alice"), true, true);
+    Peer(*b.window).MessageEdit()->setText("hi Alice");
+    QTest::mouseClick(Peer(*b.window).Button(CChatWindow::kSendButton), Qt::LeftButton);
     lan.Pump();
     CChatWindow& w = *a.window;
-    w.ShowAction();
-    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Carol"), true, true);
-    QCOMPARE(Peer(w.Station()).LogList().RowCount(), 1);
-    CMarkListCtrl* log = w.LogView();
+    Peer(w).ShowAction();
+    Peer(Peer(w).Station()).RosterList().SetMark(RowOfHandle(w, "Carol"), true, true);
+    QCOMPARE(Peer(Peer(w).Station()).LogList().RowCount(), 1);
+    CMarkListCtrl* log = Peer(w).LogView();
     QApplication::processEvents();
     const QRect rowRect = log->visualRect(log->model()->index(0, 0));
     QTest::mouseClick(log->viewport(), Qt::RightButton, {}, rowRect.center());
     lan.Pump();
-    CMarkList& roster = Peer(w.Station()).RosterList();
+    CMarkList& roster = Peer(Peer(w).Station()).RosterList();
     QCOMPARE(roster.CountMarks(), 1);
     QCOMPARE(roster.IsMarked(RowOfHandle(w, "Bob")), 1);
     // The view shows the list's marks.
-    QVERIFY(w.RosterView()->selectionModel()->isRowSelected(RowOfHandle(w, "Bob"), {}));
-    QVERIFY(!w.RosterView()->selectionModel()->isRowSelected(RowOfHandle(w, "Carol"), {}));
+    QVERIFY(Peer(w).RosterView()->selectionModel()->isRowSelected(RowOfHandle(w, "Bob"), {}));
+    QVERIFY(!Peer(w).RosterView()->selectionModel()->isRowSelected(RowOfHandle(w, "Carol"), {}));
 }
 
 void ChatWindowTest::rightClickOnRosterChangesNothing() {
@@ -473,17 +478,19 @@ void ChatWindowTest::rightClickOnRosterChangesNothing() {
     lan.Add("PCB", "Bob");
     lan.Pump();
     CChatWindow& w = *a.window;
-    w.ShowAction();
-    QSignalSpy clicks(w.RosterView(), &CMarkListCtrl::RowClicked);
+    Peer(w).ShowAction();
+    QSignalSpy clicks(Peer(w).RosterView(), &CMarkListCtrl::RowClicked);
     const int bob = RowOfHandle(w, "Bob");
     QApplication::processEvents();
-    const QRect rowRect = w.RosterView()->visualRect(w.RosterView()->model()->index(bob, 0));
-    QTest::mouseClick(w.RosterView()->viewport(), Qt::RightButton, {}, rowRect.center());
+    const QRect rowRect =
+        Peer(w).RosterView()->visualRect(Peer(w).RosterView()->model()->index(bob, 0));
+    QTest::mouseClick(Peer(w).RosterView()->viewport(), Qt::RightButton, {}, rowRect.center());
     lan.Pump();
     QCOMPARE(clicks.count(), 1);
     QCOMPARE(clicks[0][0].toInt(), 1032);
     QCOMPARE(clicks[0][1].toInt(), bob);
-    QCOMPARE(Peer(w.Station()).RosterList().CountMarks(), 1); // only the click's own selection
+    QCOMPARE(Peer(Peer(w).Station()).RosterList().CountMarks(),
+             1); // only the click's own selection
 }
 
 void ChatWindowTest::lineCopyReplacesSelectionUndoably() {
@@ -491,31 +498,31 @@ void ChatWindowTest::lineCopyReplacesSelectionUndoably() {
     auto& a = lan.Add("PCA", "Alice");
     lan.Pump();
     CChatWindow& w = *a.window;
-    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Alice"), true, true);
-    w.MessageEdit()->setText("copied text");
-    QTest::mouseClick(w.Button(CChatWindow::kSendButton), Qt::LeftButton);
+    Peer(Peer(w).Station()).RosterList().SetMark(RowOfHandle(w, "Alice"), true, true);
+    Peer(w).MessageEdit()->setText("copied text");
+    QTest::mouseClick(Peer(w).Button(CChatWindow::kSendButton), Qt::LeftButton);
     lan.Pump();
-    QCOMPARE(Peer(w.Station()).LogList().RowCount(), 1);
+    QCOMPARE(Peer(Peer(w).Station()).LogList().RowCount(), 1);
 
     // Without a selected log row nothing happens.
-    w.MessageEdit()->setText("say: XX!");
-    QTest::mouseClick(w.Button(CChatWindow::kLineCopyButton), Qt::LeftButton);
-    QCOMPARE(w.MessageEdit()->text(), QStringLiteral("say: XX!"));
+    Peer(w).MessageEdit()->setText("say: XX!");
+    QTest::mouseClick(Peer(w).Button(CChatWindow::kLineCopyButton), Qt::LeftButton);
+    QCOMPARE(Peer(w).MessageEdit()->text(), QStringLiteral("say: XX!"));
 
-    w.LogView()->selectionModel()->select(w.LogView()->model()->index(0, 0),
-                                          QItemSelectionModel::ClearAndSelect |
-                                              QItemSelectionModel::Rows);
-    w.MessageEdit()->setSelection(5, 2);
-    QTest::mouseClick(w.Button(CChatWindow::kLineCopyButton), Qt::LeftButton);
-    QCOMPARE(w.MessageEdit()->text(), QStringLiteral("say: copied text!"));
-    w.MessageEdit()->undo();
-    QCOMPARE(w.MessageEdit()->text(), QStringLiteral("say: XX!"));
+    Peer(w).LogView()->selectionModel()->select(Peer(w).LogView()->model()->index(0, 0),
+                                                QItemSelectionModel::ClearAndSelect |
+                                                    QItemSelectionModel::Rows);
+    Peer(w).MessageEdit()->setSelection(5, 2);
+    QTest::mouseClick(Peer(w).Button(CChatWindow::kLineCopyButton), Qt::LeftButton);
+    QCOMPARE(Peer(w).MessageEdit()->text(), QStringLiteral("say: copied text!"));
+    Peer(w).MessageEdit()->undo();
+    QCOMPARE(Peer(w).MessageEdit()->text(), QStringLiteral("say: XX!"));
 
     // The byte limit cuts what does not fit.
-    w.MessageEdit()->setText(QString(125, 'a'));
-    w.MessageEdit()->end(false);
-    QTest::mouseClick(w.Button(CChatWindow::kLineCopyButton), Qt::LeftButton);
-    QCOMPARE(w.MessageEdit()->text(), QString(125, 'a') + "copie");
+    Peer(w).MessageEdit()->setText(QString(125, 'a'));
+    Peer(w).MessageEdit()->end(false);
+    QTest::mouseClick(Peer(w).Button(CChatWindow::kLineCopyButton), Qt::LeftButton);
+    QCOMPARE(Peer(w).MessageEdit()->text(), QString(125, 'a') + "copie");
 }
 
 void ChatWindowTest::windowPosRoundTrip() {
@@ -523,7 +530,7 @@ void ChatWindowTest::windowPosRoundTrip() {
     {
         auto& a = lan.Add("PCA", "Alice");
         CChatWindow& w = *a.window;
-        w.ShowAction();
+        Peer(w).ShowAction();
         w.setGeometry(100, 120, 700, 500);
         w.Shutdown();
     }
@@ -537,7 +544,7 @@ void ChatWindowTest::windowPosRoundTrip() {
     QCOMPARE(again.window->geometry(), QRect(100, 120, 700, 500));
 
     // Hidden at the end: the show state is 0 and the next start stays hidden.
-    again.window->HideAction();
+    Peer(*again.window).HideAction();
     again.window->Shutdown();
     CSettingsStore store2(lan.SettingsFile("PCA2").toStdString());
     QCOMPARE(store2.ReadSetting("WindowPos", value, 1024), 0);
@@ -558,19 +565,19 @@ void ChatWindowTest::trayMenuEntries() {
     CDesktopLan lan;
     auto& a = lan.Add("PCA", "Alice");
     QStringList entries;
-    for (QAction* action : a.window->TrayMenu()->actions())
+    for (QAction* action : Peer(*a.window).TrayMenu()->actions())
         entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
     QCOMPARE(entries, (QStringList{"ｳｨﾝﾄﾞｳ表示切替(&D)", "-", "ｵﾌﾟｼｮﾝ設定(&O)", "定型ﾌｫｰﾑ設定",
                                    "ｲﾝﾌｫﾒｰｼｮﾝ設定", "ﾊﾞｰｼﾞｮﾝ情報(&V)", "-", "常駐終了(&Q)"}));
-    QVERIFY(a.window->TrayIcon());
-    QCOMPARE(a.window->TrayIcon()->toolTip(), QStringLiteral("Palaverly"));
+    QVERIFY(Peer(*a.window).TrayIcon());
+    QCOMPARE(Peer(*a.window).TrayIcon()->toolTip(), QStringLiteral("Palaverly"));
     // The first entry toggles the window, the last asks to quit.
-    a.window->TrayMenu()->actions().first()->trigger();
+    Peer(*a.window).TrayMenu()->actions().first()->trigger();
     QVERIFY(a.window->isVisible());
-    a.window->TrayMenu()->actions().first()->trigger();
+    Peer(*a.window).TrayMenu()->actions().first()->trigger();
     QVERIFY(!a.window->isVisible());
     QSignalSpy quit(a.window.get(), &CChatWindow::QuitRequested);
-    a.window->TrayMenu()->actions().last()->trigger();
+    Peer(*a.window).TrayMenu()->actions().last()->trigger();
     lan.Pump();
     QCOMPARE(quit.count(), 1);
 }
@@ -579,9 +586,9 @@ void ChatWindowTest::withoutTrayWindowStaysReachable() {
     CDesktopLan lan;
     auto& a = lan.Add("PCA", "Alice", {}, true, /*trayAvailable=*/false);
     CChatWindow& w = *a.window;
-    QVERIFY(!w.TrayIcon());
+    QVERIFY(!Peer(w).TrayIcon());
     QVERIFY(w.isVisible()); // shown at start-up
-    w.HideAction();
+    Peer(w).HideAction();
     QVERIFY(w.isVisible()); // minimized, not hidden
     QVERIFY(w.isMinimized());
     w.close();
@@ -593,15 +600,15 @@ void ChatWindowTest::editsRefuseWhatCp932CannotCarry() {
     CDesktopLan lan;
     auto& a = lan.Add("PCA", "Alice");
     CChatWindow& w = *a.window;
-    w.ShowAction();
+    Peer(w).ShowAction();
     QSignalSpy refused(&w, &CChatWindow::InputRefused);
     struct Case {
         QLineEdit* edit;
         int id;
         int limit;
     };
-    for (Case c : {Case{w.MessageEdit(), 1000, 130}, Case{w.HandleEdit(), 1010, 20},
-                   Case{w.StatusEdit(), 1038, 20}}) {
+    for (Case c : {Case{Peer(w).MessageEdit(), 1000, 130}, Case{Peer(w).HandleEdit(), 1010, 20},
+                   Case{Peer(w).StatusEdit(), 1038, 20}}) {
         c.edit->clear();
         c.edit->setFocus();
         // Double-byte characters count two bytes each.
@@ -621,13 +628,13 @@ void ChatWindowTest::handleCommitOnFocusLossReachesPeers() {
     auto& b = lan.Add("PCB", "Bob");
     lan.Pump();
     CChatWindow& w = *a.window;
-    w.ShowAction();
+    Peer(w).ShowAction();
     QApplication::setActiveWindow(&w);
-    w.HandleEdit()->setFocus();
-    w.HandleEdit()->setText("Alicia");
-    w.MessageEdit()->setFocus();
+    Peer(w).HandleEdit()->setFocus();
+    Peer(w).HandleEdit()->setText("Alicia");
+    Peer(w).MessageEdit()->setFocus();
     lan.Pump();
-    QCOMPARE(Utf8(w.Station().Handle()), QStringLiteral("Alicia"));
+    QCOMPARE(Utf8(Peer(w).Station().Handle()), QStringLiteral("Alicia"));
     QVERIFY(RowOfHandle(*b.window, "Alicia") >= 0);
     QCOMPARE(RowOfHandle(*b.window, "Alice"), -1);
 }
@@ -638,22 +645,22 @@ void ChatWindowTest::beepReadsShiftAtThatMoment() {
     lan.Add("PCB", "Bob");
     lan.Pump();
     CChatWindow& w = *a.window;
-    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
+    Peer(Peer(w).Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), true, true);
     QSignalSpy notices(&w, &CChatWindow::NoticeShown);
     for (bool shift : {false, true}) {
         lan.TakeSent();
         lan.shiftDown = shift;
-        QTest::mouseClick(w.Button(CChatWindow::kBeepButton), Qt::LeftButton);
+        QTest::mouseClick(Peer(w).Button(CChatWindow::kBeepButton), Qt::LeftButton);
         auto sent = lan.TakeSent();
         QCOMPARE(sent.size(), std::size_t{1});
         QCOMPARE(CDesktopLan::Word(sent[0]), std::string("BEEP"));
         QCOMPARE(SilentFlagSet(sent[0]), shift);
     }
     // BEEP at one's own row: the box, nothing sent.
-    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), false, true);
-    Peer(w.Station()).RosterList().SetMark(RowOfHandle(w, "Alice"), true, true);
+    Peer(Peer(w).Station()).RosterList().SetMark(RowOfHandle(w, "Bob"), false, true);
+    Peer(Peer(w).Station()).RosterList().SetMark(RowOfHandle(w, "Alice"), true, true);
     lan.TakeSent();
-    QTest::mouseClick(w.Button(CChatWindow::kBeepButton), Qt::LeftButton);
+    QTest::mouseClick(Peer(w).Button(CChatWindow::kBeepButton), Qt::LeftButton);
     QVERIFY(lan.TakeSent().empty());
     QCOMPARE(notices.count(), 1);
     QCOMPARE(notices[0][1].toString(), QStringLiteral("送信先が自分ですので中止します"));
@@ -664,32 +671,68 @@ void ChatWindowTest::wireTextsStayPlainText() {
     auto& a = lan.Add("PCA", "<b>A&amp;</b>");
     lan.Pump();
     CChatWindow& w = *a.window;
-    auto* model = w.RosterView()->model();
+    auto* model = Peer(w).RosterView()->model();
     QCOMPARE(model->data(model->index(0, 0), Qt::DisplayRole).toString(),
              QStringLiteral("<b>A&amp;</b>"));
     QVERIFY(!model->data(model->index(0, 0), Qt::ToolTipRole).isValid());
-    QCOMPARE(w.HandleEdit()->text(), QStringLiteral("<b>A&amp;</b>"));
+    QCOMPARE(Peer(w).HandleEdit()->text(), QStringLiteral("<b>A&amp;</b>"));
 }
 
 void ChatWindowTest::layoutFollowsResize() {
     CDesktopLan lan;
     auto& a = lan.Add("PCA", "Alice");
     CChatWindow& w = *a.window;
-    w.ShowAction();
+    Peer(w).ShowAction();
     QVERIFY(w.width() >= CChatWindow::kMinimumWidth);
     QVERIFY(w.height() >= CChatWindow::kMinimumHeight);
-    const QRect sendBefore = w.Button(CChatWindow::kSendButton)->geometry();
+    const QRect sendBefore = Peer(w).Button(CChatWindow::kSendButton)->geometry();
     for (QSize size : {QSize(800, 600), QSize(1000, 700), QSize(640, 480)}) {
         w.resize(size);
         const int W = w.width() + 8; // the outer width of the template's frame
         const int H = w.height() + 27;
-        QCOMPARE(w.Ticker()->geometry().left() + w.Ticker()->width(), W - 15);
-        QCOMPARE(w.LogView()->geometry().left() + w.LogView()->width(), W - 15);
-        QCOMPARE(w.RosterView()->width(), w.LogView()->width());
-        QCOMPARE(w.RosterView()->geometry().top() + w.RosterView()->height(), H - 37);
-        QCOMPARE(w.RosterGroup()->geometry().top() + w.RosterGroup()->height(), H - 30);
-        QCOMPARE(w.Button(CChatWindow::kSendButton)->geometry(), sendBefore);
+        QCOMPARE(Peer(w).Ticker()->geometry().left() + Peer(w).Ticker()->width(), W - 15);
+        QCOMPARE(Peer(w).LogView()->geometry().left() + Peer(w).LogView()->width(), W - 15);
+        QCOMPARE(Peer(w).RosterView()->width(), Peer(w).LogView()->width());
+        QCOMPARE(Peer(w).RosterView()->geometry().top() + Peer(w).RosterView()->height(), H - 37);
+        QCOMPARE(Peer(w).RosterGroup()->geometry().top() + Peer(w).RosterGroup()->height(), H - 30);
+        QCOMPARE(Peer(w).Button(CChatWindow::kSendButton)->geometry(), sendBefore);
     }
+}
+
+void ChatWindowTest::captionsShowWholeInsideTheirFrames() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice");
+    lan.Add("PCB", "Bob");
+    lan.Pump();
+    CChatWindow& w = *a.window;
+    Peer(w).ShowAction();
+    // A two-digit member count is the widest caption the roster frame shows in an office.
+    Peer(w).RosterGroup()->setTitle(QStringLiteral("ﾕｰｻﾞｰ情報(10)"));
+    for (QSize size : {w.size(), QSize(640, 480), QSize(1000, 700)}) {
+        w.resize(size);
+        const QStringList defects = LayoutDefects(w, &Peer(w).Layout());
+        for (const QString& d : defects)
+            qInfo("%dx%d: %s", w.width(), w.height(), qPrintable(d));
+        QCOMPARE(defects, QStringList());
+    }
+}
+
+void ChatWindowTest::placementAfterSettingsThenReadyToggle() {
+    // Shown at the last exit, and shown at start-up by the option as well: the placement
+    // shows the window, then the start-up toggle finds it visible and hides it.
+    const std::string shown = "WindowPos=0,1,-1,-1,-1,-1,100,120,800,620";
+    CDesktopLan lan;
+    auto& ready = lan.Add("PCA", "Alice", {shown, "Flg ChatWindowReady=1"});
+    QVERIFY(!ready.window->isVisible());
+    QCOMPARE(ready.window->geometry().topLeft(), QPoint(100, 120));
+    // Without the option the placement alone decides: shown.
+    auto& plain = lan.Add("PCB", "Bob", {shown, "Flg ChatWindowReady=0"});
+    QVERIFY(plain.window->isVisible());
+    QVERIFY(!plain.window->isMinimized());
+    // A placement that was hidden, with the option: the toggle shows it.
+    auto& hidden = lan.Add("PCC", "Carol",
+                           {"WindowPos=0,0,-1,-1,-1,-1,100,120,800,620", "Flg ChatWindowReady=1"});
+    QVERIFY(hidden.window->isVisible());
 }
 
 QTEST_MAIN(ChatWindowTest)

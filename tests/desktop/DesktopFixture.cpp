@@ -67,7 +67,7 @@ void CDesktopLan::Pump() {
             if (!t->port || !t->window)
                 continue;
             while (t->port->TryReceive(buffer, kDatagramSize) == 0) {
-                t->window->Station().AcceptRaw(buffer);
+                Peer(*t->window).Station().AcceptRaw(buffer);
                 busy = true;
             }
         }

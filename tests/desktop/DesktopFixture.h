@@ -1,8 +1,8 @@
 #pragma once
 // Desktop windows on the simulated LAN, pumped by hand so that every test is deterministic.
 
+#include "CChatWindowTestPeer.h"
 #include "CSimulatedLan.h"
-#include "desktop/CChatWindow.h"
 #include "wire/Datagram.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,7 @@
 // The dialog commands: one dialog per command however often it is asked for, the others still
 // open meanwhile; what follows a save; the information dialog's texts; the about box.
 
+#include "CChatDlgTestPeer.h"
 #include "DesktopFixture.h"
 #include "DialogTestSupport.h"
 #include "desktop/DesktopResources.h"
@@ -33,12 +34,12 @@ struct CCommandsFixture {
     CCommandsFixture() : station(lan.Add("PCA", "Alice")) {
         CDialogCommands::Hooks hooks;
         hooks.optionsSaved = [this] { ++optionsSaved; };
-        hooks.infoSaved = [this] { Window().Station().PostFetchBulletin(); };
+        hooks.infoSaved = [this] { Peer(Window()).Station().PostFetchBulletin(); };
         hooks.notice = [this](QWidget*, const QString& caption, const QString& text) {
             notices.emplace_back(caption, text);
         };
-        commands = std::make_unique<CDialogCommands>(Window().Station(), CDialogUnits::DialogFont(),
-                                                     hooks);
+        commands = std::make_unique<CDialogCommands>(Peer(Window()).Station(),
+                                                     CDialogUnits::DialogFont(), hooks);
         lan.Pump();
         lan.TakeSent();
     }
@@ -143,7 +144,7 @@ void DialogCommandsTest::allFourOpenAtOnceWithoutBlocking() {
     QVERIFY(!f.Window().isVisible());
     // Nothing is modal: the tray menu and the chat window still take their commands.
     QVERIFY(!QApplication::activeModalWidget());
-    f.Window().OnCommand(CChatWindow::kCmdToggle);
+    Peer(f.Window()).OnCommand(CChatWindow::kCmdToggle);
     QVERIFY(f.Window().isVisible());
     // Closing the commands closes what is open.
     f.commands.reset();
@@ -195,7 +196,7 @@ void DialogCommandsTest::infoFirstStartAndTheBuiltInText() {
     f.lan.Pump();
     QCOMPARE(f.SentWords(), QStringList{"GETM"});
     // The built-in text goes to the file whole and comes back as itself, from the program.
-    const CSettingsStore& store = f.Window().Station().Settings();
+    const CSettingsStore& store = Peer(Peer(f.Window()).Station()).Settings();
     QVERIFY(!store.ReadText("Info Msg01", 128));
     QCOMPARE(store.ReadText("Info Msg01", 1024), CInfoValues::DefaultLocalMessage());
     CInfoValues restarted;
@@ -224,7 +225,7 @@ void DialogCommandsTest::infoRefusesWhatWouldNotComeBack() {
     QCOMPARE(f.notices.size(), std::size_t{1});
     QCOMPARE(f.notices[0].first, QStringLiteral("ｲﾝﾌｫﾒｰｼｮﾝ設定"));
     QVERIFY(dialog->isVisible());
-    QVERIFY(!f.Window().Station().Settings().ReadText("Info Msg01", 1024));
+    QVERIFY(!Peer(Peer(f.Window()).Station()).Settings().ReadText("Info Msg01", 1024));
     f.lan.Pump();
     QVERIFY(f.SentWords().isEmpty());
     // Shortened to what fits, it saves and comes back as typed.
@@ -234,7 +235,7 @@ void DialogCommandsTest::infoRefusesWhatWouldNotComeBack() {
     Click(dialog, CInfoDlg::kSave);
     QVERIFY(!f.commands->OpenDialog(Kind::Info));
     CInfoValues restarted;
-    restarted.LoadSettings(f.Window().Station().Settings());
+    restarted.LoadSettings(Peer(Peer(f.Window()).Station()).Settings());
     QCOMPARE(QString::fromStdString(cp932::ToUtf8(restarted.m_localMessage)),
              builtIn.left(60) + "ab!");
 }
@@ -265,15 +266,15 @@ void DialogCommandsTest::trayCommandsOfTheChatWindow() {
     CDesktopLan lan;
     CChatWindow& w = *lan.Add("PCA", "Alice").window;
     lan.Pump();
-    w.ShowAction();
-    QCOMPARE(w.TimerInterval(CChatWindow::kTickerTimer), 250);
-    QCOMPARE(w.TimerInterval(CChatWindow::kBulletinTimer), 180000);
-    CDialogCommands& dialogs = w.Dialogs();
+    Peer(w).ShowAction();
+    QCOMPARE(Peer(w).TimerInterval(CChatWindow::kTickerTimer), 250);
+    QCOMPARE(Peer(w).TimerInterval(CChatWindow::kBulletinTimer), 180000);
+    CDialogCommands& dialogs = Peer(w).Dialogs();
     // Each tray command opens its dialog once.
     for (int id : {CChatWindow::kCmdOptions, CChatWindow::kCmdPhrases, CChatWindow::kCmdInfo,
                    CChatWindow::kCmdAbout}) {
-        w.OnCommand(id);
-        w.OnCommand(id);
+        Peer(w).OnCommand(id);
+        Peer(w).OnCommand(id);
     }
     QCOMPARE(VisibleDialogs(), 4);
     auto* options = static_cast<COptionDlg*>(dialogs.OpenDialog(Kind::Options));
@@ -281,10 +282,10 @@ void DialogCommandsTest::trayCommandsOfTheChatWindow() {
     options->ControlAs<QSlider>(COptionDlg::kDownloadSlider)->setValue(6);
     Click(options, COptionDlg::kSave);
     // The new periods at once, the timers still running.
-    QCOMPARE(w.TimerInterval(CChatWindow::kTickerTimer), 100);
-    QCOMPARE(w.TimerInterval(CChatWindow::kBulletinTimer), 60000);
-    QCOMPARE(w.TimerInterval(CChatWindow::kAutoHideTimer), 1000);
-    QVERIFY(w.TimersRunning());
+    QCOMPARE(Peer(w).TimerInterval(CChatWindow::kTickerTimer), 100);
+    QCOMPARE(Peer(w).TimerInterval(CChatWindow::kBulletinTimer), 60000);
+    QCOMPARE(Peer(w).TimerInterval(CChatWindow::kAutoHideTimer), 1000);
+    QVERIFY(Peer(w).TimersRunning());
     lan.TakeSent();
     Click(dialogs.OpenDialog(Kind::Info), CInfoDlg::kSave);
     lan.Pump();
@@ -301,14 +302,14 @@ void DialogCommandsTest::optionsSaveRestartsTickerAndBulletinTimersOnly() {
     CDesktopLan lan;
     CChatWindow& w = *lan.Add("PCA", "Alice").window; // timers set at 0 ms
     lan.Pump();
-    w.ShowAction();
-    CWindowTimers& timers = w.Timers();
+    Peer(w).ShowAction();
+    CWindowTimers& timers = Peer(w).Timers();
     lan.monotonicMs = 10500;
     QCOMPARE(timers.UntilNextTick(CChatWindow::kTickerTimer), 250);
     QCOMPARE(timers.UntilNextTick(CChatWindow::kBulletinTimer), 169500);
     QCOMPARE(timers.UntilNextTick(CChatWindow::kAutoHideTimer), 500);
-    w.OnCommand(CChatWindow::kCmdOptions);
-    auto* options = static_cast<COptionDlg*>(w.Dialogs().OpenDialog(Kind::Options));
+    Peer(w).OnCommand(CChatWindow::kCmdOptions);
+    auto* options = static_cast<COptionDlg*>(Peer(w).Dialogs().OpenDialog(Kind::Options));
     options->ControlAs<QSlider>(COptionDlg::kScrollSlider)->setValue(10);
     options->ControlAs<QSlider>(COptionDlg::kDownloadSlider)->setValue(6);
     Click(options, COptionDlg::kSave);
@@ -318,15 +319,15 @@ void DialogCommandsTest::optionsSaveRestartsTickerAndBulletinTimersOnly() {
     QCOMPARE(timers.UntilNextTick(CChatWindow::kBulletinTimer), 60000);
     QCOMPARE(timers.PlannedWakeUp(CChatWindow::kBulletinTimer), 60000);
     QCOMPARE(timers.UntilNextTick(CChatWindow::kAutoHideTimer), 500);
-    QCOMPARE(w.TimerInterval(CChatWindow::kAutoHideTimer), 1000);
+    QCOMPARE(Peer(w).TimerInterval(CChatWindow::kAutoHideTimer), 1000);
     // A save while hidden resets the phase too, without waking the hidden window.
-    w.HideAction();
+    Peer(w).HideAction();
     lan.monotonicMs = 20000;
-    w.OnCommand(CChatWindow::kCmdOptions);
-    Click(w.Dialogs().OpenDialog(Kind::Options), COptionDlg::kSave);
+    Peer(w).OnCommand(CChatWindow::kCmdOptions);
+    Click(Peer(w).Dialogs().OpenDialog(Kind::Options), COptionDlg::kSave);
     QVERIFY(!timers.WakeUpPlanned(CChatWindow::kBulletinTimer));
     lan.monotonicMs = 50000;
-    w.ShowAction();
+    Peer(w).ShowAction();
     QCOMPARE(timers.PlannedWakeUp(CChatWindow::kBulletinTimer), 30000);
     QCOMPARE(timers.PlannedWakeUp(CChatWindow::kAutoHideTimer), 1000);
 }

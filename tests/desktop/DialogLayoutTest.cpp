@@ -2,6 +2,7 @@
 // nothing leaves the dialog.
 
 #include "DialogTestSupport.h"
+#include "LayoutCheck.h"
 #include "dialogs/CAboutDlg.h"
 #include "dialogs/CInfoDlg.h"
 #include "dialogs/COptionDlg.h"
@@ -102,6 +103,21 @@ void DialogLayoutTest::nothingIsClipped() {
     for (const QString& c : clipped)
         qInfo("%s", qPrintable(c));
     QCOMPARE(clipped, QStringList());
+
+    // The style's own decoration counts, and no control runs past the frame that holds it.
+    auto* templated = static_cast<CTemplateDialog*>(dialog.get());
+    const QStringList defects = LayoutDefects(*dialog, &templated->Layout());
+    for (const QString& d : defects)
+        qInfo("%s", qPrintable(d));
+    QCOMPARE(defects, QStringList());
+    // What the fonts here made wider than the template, for the record.
+    for (QWidget* w : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect placed = templated->Layout().TemplateRect(w);
+        if (auto space = Space(w); space && !placed.isEmpty() && w->geometry() != placed)
+            qInfo("grown: %s template %d,%d %dx%d now %d,%d %dx%d, text %d px",
+                  qPrintable(space->text), placed.x(), placed.y(), placed.width(), placed.height(),
+                  w->x(), w->y(), w->width(), w->height(), space->need);
+    }
 }
 
 QTEST_MAIN(DialogLayoutTest)

@@ -3,6 +3,7 @@
 
 #include "DialogTestSupport.h"
 #include "dialogs/COptionDlg.h"
+#include "qtsupport/QtText.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -370,7 +371,7 @@ void DialogOptionsTest::colourPickerSavesColorRef() {
     f.Click(COptionDlg::kSave);
     QCOMPARE(f.settings.Value("Color MyMessage"), QString::number(0x563412));
     QCOMPARE(f.values.m_colorMyMessage, 0x563412);
-    QCOMPARE(COptionDlg::FromColorRef(16711680), QColor(0, 0, 255));
+    QCOMPARE(FromColorRef(16711680), QColor(0, 0, 255));
 }
 
 void DialogOptionsTest::soundDialogFindsWaveFilesInAnyCase() {

@@ -27,16 +27,16 @@ struct CMenuItem {
 
 QList<CMenuItem> MenuOf(CChatWindow& w) {
     QList<CMenuItem> items;
-    auto menu = w.BuildPhraseMenu();
+    auto menu = Peer(w).BuildPhraseMenu();
     for (QAction* action : menu->actions())
         items.append({action->text(), action->data().toInt()});
     return items;
 }
 
 std::unique_ptr<CPhraseDlg> OpenOn(CChatWindow& w) {
-    auto dialog =
-        std::make_unique<CPhraseDlg>(Peer(w.Station()).Phrases(), Peer(w.Station()).Settings(),
-                                     CDialogUnits(CDialogUnits::DialogFont()));
+    auto dialog = std::make_unique<CPhraseDlg>(Peer(Peer(w).Station()).Phrases(),
+                                               Peer(Peer(w).Station()).Settings(),
+                                               CDialogUnits(CDialogUnits::DialogFont()));
     dialog->show();
     return dialog;
 }
@@ -85,10 +85,10 @@ void DialogPhrasesTest::savedPhrasesShapeTheMenu() {
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
     // The ampersand is shown as text, not taken as a shortcut.
     QCOMPARE(MenuOf(w), (QList<CMenuItem>{{kMorning, 60000}, {"会議中 && 移動中", 60004}}));
-    w.OnCommand(60004);
-    QCOMPARE(w.MessageEdit()->text(), QStringLiteral("会議中 & 移動中"));
+    Peer(w).OnCommand(60004);
+    QCOMPARE(Peer(w).MessageEdit()->text(), QStringLiteral("会議中 & 移動中"));
     // Ten values, empty ones included.
-    const CSettingsStore& store = w.Station().Settings();
+    const CSettingsStore& store = Peer(Peer(w).Station()).Settings();
     for (int n = 1; n <= 10; ++n)
         QVERIFY(store.ReadText(CPhraseValues::ValueName(n), 128).has_value());
     QCOMPARE(*store.ReadText(CPhraseValues::ValueName(2), 128), std::string());
@@ -105,7 +105,7 @@ void DialogPhrasesTest::emptiedPhraseOneStaysEmptyAfterRestart() {
     QCOMPARE(MenuOf(w), (QList<CMenuItem>{{kThanks, 60001}}));
     // A restart reads the stored empty text, not the default.
     CPhraseValues restarted;
-    restarted.LoadSettings(w.Station().Settings());
+    restarted.LoadSettings(Peer(Peer(w).Station()).Settings());
     QCOMPARE(restarted.m_phrases[0], std::string());
     QCOMPARE(QString::fromStdString(cp932::ToUtf8(restarted.m_phrases[1])), kThanks);
     auto reopened = OpenOn(w);
@@ -123,7 +123,7 @@ void DialogPhrasesTest::cancelKeepsThePhrases() {
     QTest::keyClick(dialog.get(), Qt::Key_Escape);
     QCOMPARE(dialog->result(), int(QDialog::Rejected));
     QCOMPARE(MenuOf(w), before);
-    QVERIFY(!w.Station().Settings().ReadText(CPhraseValues::ValueName(1), 128));
+    QVERIFY(!Peer(Peer(w).Station()).Settings().ReadText(CPhraseValues::ValueName(1), 128));
 }
 
 void DialogPhrasesTest::dialogShowsTheTemplate() {
@@ -170,11 +170,11 @@ void DialogPhrasesTest::chosenPhraseReplacesSelectionWithinTheMessageLimit() {
     CDesktopLan lan;
     auto& a = lan.Add("PCA", "Alice");
     CChatWindow& w = *a.window;
-    CInputEdit* edit = w.MessageEdit();
+    CInputEdit* edit = Peer(w).MessageEdit();
     const QString start = QString(120, 'x') + "12345";
     edit->setText(start);
     edit->setSelection(120, 5); // "12345" selected: 10 bytes of room once it is gone
-    w.OnCommand(60000);
+    Peer(w).OnCommand(60000);
     QCOMPARE(edit->text(), QString(120, 'x') + QStringLiteral("おはようご"));
     QCOMPARE(Cp932Bytes(edit->text()), 130);
     edit->undo();

@@ -31,6 +31,7 @@ QPalette FixedPalette() {
     p.setColor(QPalette::Active, QPalette::Highlight, QColor(0, 0, 128));
     p.setColor(QPalette::Active, QPalette::HighlightedText, QColor(255, 255, 255));
     p.setColor(QPalette::Active, QPalette::Text, QColor(0, 0, 0));
+    p.setColor(QPalette::Active, QPalette::Base, QColor(255, 255, 255));
     return p;
 }
 
@@ -43,6 +44,8 @@ private slots:
     void marksAndSelectionStayInStep();
     void singleSelectionListHasOneMark();
     void rowsAreDrawnByTheirRules();
+    void modelRolesCarryColourAndFocus();
+    void viewPaintsOnItsPalette();
     void columnsOutsideTheClipAreNotDrawn();
     void columnWidthsFollowTheList();
     void hundredThousandRows();
@@ -133,7 +136,8 @@ void MarkListCtrlTest::rowsAreDrawnByTheirRules() {
     list.InsertRow({"plain", "y"}, -1);
     list.InsertRow({"marked", "z"}, 0x0000FF);
     list.SetMark(2, true, false);
-    CMarkListDelegate delegate(list, Measure);
+    CMarkListModel model(list);
+    CMarkListDelegate delegate(Measure);
     const QPalette palette = FixedPalette();
     std::vector<CMarkListDelegate::ColumnSpan> columns{{0, 60}, {60, 60}};
     QImage image(120, 48, QImage::Format_RGB32);
@@ -141,7 +145,8 @@ void MarkListCtrlTest::rowsAreDrawnByTheirRules() {
     QPainter painter(&image);
     for (int row = 0; row < 3; ++row) {
         CMarkListDelegate::RowState state;
-        state.row = row;
+        state.index = model.index(row, 0);
+        state.selected = list.IsMarked(row) != 0;
         state.bounds = QRect(0, row * 16, 120, 16);
         state.clip = image.rect();
         QCOMPARE(delegate.DrawItem(painter, palette, state, columns), 2);
@@ -176,18 +181,90 @@ void MarkListCtrlTest::rowsAreDrawnByTheirRules() {
         QCOMPARE(image.pixelColor(1, y), QColor(Qt::white));
 }
 
+void MarkListCtrlTest::modelRolesCarryColourAndFocus() {
+    CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Multiple, Measure);
+    CMarkListModel model(list);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    list.InsertColumn("a", 60);
+    list.InsertColumn("b", 60);
+    list.InsertRow(Texts({"赤", "x"}), 0x0000FF);
+    list.InsertRow(Texts({"plain", "y"}), -1);
+    // The row colour is the foreground of every cell; -1 leaves it to the palette.
+    QCOMPARE(model.index(0, 1).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+    QVERIFY(!model.index(1, 0).data(Qt::ForegroundRole).isValid());
+    QCOMPARE(model.index(0, 0).data(Qt::DisplayRole).toString(), QStringLiteral("赤"));
+    list.SetFocusedRow(1);
+    QVERIFY(model.index(1, 0).data(CMarkListModel::kFocusedRole).toBool());
+    QVERIFY(!model.index(0, 0).data(CMarkListModel::kFocusedRole).toBool());
+    // Marking takes the focused state, as the table says.
+    list.SetMark(1, true, true);
+    QVERIFY(!model.index(1, 0).data(CMarkListModel::kFocusedRole).toBool());
+    list.UpdateRow(0, Texts({"青", "z"}));
+    QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("青"));
+    QCOMPARE(model.index(0, 0).data(Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
+}
+
+void MarkListCtrlTest::viewPaintsOnItsPalette() {
+    CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Multiple, Measure);
+    list.InsertColumn("a", 80);
+    list.InsertColumn("b", 80);
+    CMarkListCtrl view(list, 1032, true, Measure);
+    list.InsertRow({"plain", "p"}, -1);
+    list.InsertRow({"marked", "m"}, -1);
+    list.InsertRow({"own", "o"}, 0x00FF00); // 0x00BBGGRR: pure green
+    list.SetMark(1, true, true);
+    for (const QColor& base : {QColor(30, 30, 40), QColor(250, 240, 200)}) {
+        QPalette palette = FixedPalette();
+        palette.setColor(QPalette::Active, QPalette::Base, base);
+        palette.setColor(QPalette::Inactive, QPalette::Base, base);
+        palette.setColor(QPalette::Active, QPalette::Text, QColor(200, 200, 255));
+        view.setPalette(palette);
+        view.resize(300, 200);
+        QImage image(view.size(), QImage::Format_RGB32);
+        image.fill(Qt::black);
+        view.render(&image);
+        auto rowRect = [&](int row) {
+            QRect r = view.visualRect(view.model()->index(row, 0));
+            return QRect(view.viewport()->mapTo(&view, r.topLeft()), r.size());
+        };
+        // The empty right end of a row shows the background of its kind.
+        const int x = rowRect(0).left() + 200;
+        QCOMPARE(image.pixelColor(x, rowRect(0).center().y()), base);
+        QCOMPARE(image.pixelColor(x, rowRect(1).center().y()), QColor(0, 0, 128));
+        QCOMPARE(image.pixelColor(x, rowRect(2).center().y()), base);
+        // Texts: the palette's text colour for -1, the row's own colour for a concrete one.
+        auto hasHue = [&](int row, QColor colour) {
+            const QRect r = rowRect(row).adjusted(0, 0, 160 - rowRect(row).width(), 0);
+            for (int py = r.top(); py <= r.bottom(); ++py)
+                for (int px = r.left(); px <= r.right(); ++px) {
+                    const QColor p = image.pixelColor(px, py);
+                    if (std::abs(p.red() - colour.red()) < 50 &&
+                        std::abs(p.green() - colour.green()) < 50 &&
+                        std::abs(p.blue() - colour.blue()) < 50)
+                        return true;
+                }
+            return false;
+        };
+        QVERIFY(hasHue(0, QColor(200, 200, 255)));
+        QVERIFY(hasHue(2, QColor(0, 255, 0)));
+        QVERIFY(!hasHue(0, QColor(0, 255, 0)));
+    }
+}
+
 void MarkListCtrlTest::columnsOutsideTheClipAreNotDrawn() {
     CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Multiple, Measure);
     for (int c = 0; c < 5; ++c)
         list.InsertColumn("c", 100);
     list.InsertRow({"a", "b", "c", "d", "e"}, -1);
-    CMarkListDelegate delegate(list, Measure);
+    CMarkListModel model(list);
+    CMarkListDelegate delegate(Measure);
     std::vector<CMarkListDelegate::ColumnSpan> columns;
     for (int c = 0; c < 5; ++c)
         columns.push_back({c * 100, 100});
     QImage image(500, 16, QImage::Format_RGB32);
     QPainter painter(&image);
     CMarkListDelegate::RowState state;
+    state.index = model.index(0, 0);
     state.bounds = QRect(0, 0, 500, 16);
     state.clip = QRect(210, 0, 50, 16);                                      // inside column 2 only
     QCOMPARE(delegate.DrawItem(painter, FixedPalette(), state, columns), 2); // column 0 and 2

@@ -81,10 +81,10 @@ void TrayTest::iconTogglesAndOpensMenu() {
     auto& a = lan.Add("PCA", "Alice", {}, false, std::nullopt);
     a.window->Start();
     CChatWindow& w = *a.window;
-    QVERIFY(w.TrayAvailable());
-    QVERIFY(w.TrayIcon());
+    QVERIFY(Peer(w).TrayAvailable());
+    QVERIFY(Peer(w).TrayIcon());
     QVERIFY(!w.isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(w.TrayIcon()->geometry().width() > 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(Peer(w).TrayIcon()->geometry().width() > 0, 10000);
     QPoint icon;
     QTRY_VERIFY_WITH_TIMEOUT((icon = IconCentre()).x() >= 0, 10000);
 
@@ -94,15 +94,15 @@ void TrayTest::iconTogglesAndOpensMenu() {
     QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 5000);
 
     QVERIFY(ClickAt(icon, 3));
-    QTRY_VERIFY_WITH_TIMEOUT(w.TrayMenu()->isVisible(), 5000);
-    QCOMPARE(Entries(w.TrayMenu()),
+    QTRY_VERIFY_WITH_TIMEOUT(Peer(w).TrayMenu()->isVisible(), 5000);
+    QCOMPARE(Entries(Peer(w).TrayMenu()),
              (QStringList{"ｳｨﾝﾄﾞｳ表示切替(&D)", "-", "ｵﾌﾟｼｮﾝ設定(&O)", "定型ﾌｫｰﾑ設定",
                           "ｲﾝﾌｫﾒｰｼｮﾝ設定", "ﾊﾞｰｼﾞｮﾝ情報(&V)", "-", "常駐終了(&Q)"}));
     // Choosing the first entry with the mouse shows the window.
-    const QRect entry = w.TrayMenu()->actionGeometry(w.TrayMenu()->actions().first());
-    QVERIFY(ClickAt(w.TrayMenu()->mapToGlobal(entry.center()), 1));
+    const QRect entry = Peer(w).TrayMenu()->actionGeometry(Peer(w).TrayMenu()->actions().first());
+    QVERIFY(ClickAt(Peer(w).TrayMenu()->mapToGlobal(entry.center()), 1));
     QTRY_VERIFY_WITH_TIMEOUT(w.isVisible(), 5000);
-    QVERIFY(!w.TrayMenu()->isVisible());
+    QVERIFY(!Peer(w).TrayMenu()->isVisible());
 }
 
 void TrayTest::withoutHostWindowIsReachable() {
@@ -113,9 +113,9 @@ void TrayTest::withoutHostWindowIsReachable() {
     a.window->Start();
     CChatWindow& w = *a.window;
     QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
-    QVERIFY(!w.TrayIcon());
+    QVERIFY(!Peer(w).TrayIcon());
     QVERIFY(w.isVisible());
-    w.HideAction();
+    Peer(w).HideAction();
     QTRY_VERIFY(w.isMinimized());
     QVERIFY(w.isVisible());
 }

@@ -29,8 +29,25 @@ public:
     void MemberCountChanged(const std::string& caption, int) override {
         captions.push_back(caption);
     }
-    void Ready() override { ++ready; }
+    void Ready() override {
+        ++ready;
+        steps.push_back("Ready");
+    }
+    // The initialisation steps that concern a window, in the order they came.
+    void AddTrayIcon() override { steps.push_back("AddTrayIcon"); }
+    void RestorePlacement() override {
+        steps.push_back("RestorePlacement");
+        if (onPlacement)
+            onPlacement();
+    }
+    void SetEditTexts(const std::string&, const std::string&) override {
+        steps.push_back("SetEditTexts");
+    }
+    void StartTimers() override { steps.push_back("StartTimers"); }
+    void ToggleWindow() override { steps.push_back("ToggleWindow"); }
 
+    std::vector<std::string> steps;
+    std::function<void()> onPlacement;
     int wakes = 0, beeps = 0, popups = 0, closes = 0, ready = 0;
     std::deque<std::function<void()>> posted;
     std::vector<std::string> notices, sounds, tickers, captions;

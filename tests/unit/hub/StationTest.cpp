@@ -485,3 +485,29 @@ TEST_F(StationTest, LogAutoLoadReloadsTodaysLogAtStartUp) {
     EXPECT_EQ(rows[0], (std::vector<std::string>{"A", "B", " 8:15", "個人", "earlier today"}));
     EXPECT_EQ(Peer(b.station).LogList().RowCount(), 0);
 }
+
+TEST_F(StationTest, PlacementComesAfterTheTrayIconAndTheSettings) {
+    auto& a =
+        lan->Add("PCA", "A", {"Scroll Timming=40", "Info Msg01=welcome", "Flg ChatWindowReady=1"},
+                 /*start=*/false);
+    int scrollAtPlacement = 0;
+    std::string tickerAtPlacement;
+    a.frontEnd.onPlacement = [&] {
+        scrollAtPlacement = a.station->Options().m_scrollTimming;
+        tickerAtPlacement = a.station->TickerText();
+    };
+    ASSERT_EQ(a.station->Initialize(), 0);
+    EXPECT_EQ(a.frontEnd.steps,
+              (std::vector<std::string>{"AddTrayIcon", "RestorePlacement", "SetEditTexts",
+                                        "StartTimers", "ToggleWindow", "Ready"}));
+    // The settings were loaded when the placement came.
+    EXPECT_EQ(scrollAtPlacement, 40);
+    EXPECT_EQ(tickerAtPlacement, "welcome");
+}
+
+TEST_F(StationTest, WithoutAHostNameThePlacementIsStillRestored) {
+    // The initialisation stops after the placement: the window keeps its saved place.
+    auto& a = lan->Add("", "A", {}, /*start=*/false);
+    EXPECT_EQ(a.station->Initialize(), -1);
+    EXPECT_EQ(a.frontEnd.steps, (std::vector<std::string>{"AddTrayIcon", "RestorePlacement"}));
+}
