@@ -38,14 +38,25 @@ printf 'quit\n' | DISPLAY= WAYLAND_DISPLAY= PALAVERLY_BUILD_DIR="$build" \
     timeout 30 bash "$source_dir/scripts/run.sh" 7 >"$tmp/out" 2>"$tmp/err"
 grep -q 'no display' "$tmp/err" || failure "empty DISPLAY was taken for a display"
 
-# With a display named, the desktop program is what run.sh starts (it fails here at once, having
-# no X server to talk to, and that is all this part needs to see).
-if [ -x "$build/src/desktop/palaverly" ]; then
-    DISPLAY=:9999 WAYLAND_DISPLAY= QT_QPA_PLATFORM= PALAVERLY_BUILD_DIR="$build" \
-        timeout 30 bash "$source_dir/scripts/run.sh" 7 </dev/null >"$tmp/out" 2>"$tmp/err"
-    grep -q 'no display' "$tmp/err" && failure "DISPLAY set, but run.sh chose the headless station"
-    grep -qx READY "$tmp/out" && failure "DISPLAY set, but the headless station ran"
-fi
+# The choice itself, with stand-ins that only say who they are.
+fake=$tmp/fake
+mkdir -p "$fake/src/desktop" "$fake/src/headless"
+for p in desktop/palaverly headless/palaverlyd; do
+    printf '#!/bin/sh\necho "%s $*"\n' "$(basename "$p")" >"$fake/src/$p"
+    chmod +x "$fake/src/$p"
+done
+choose() { env -u DISPLAY -u WAYLAND_DISPLAY "$@" PALAVERLY_BUILD_DIR="$fake" \
+    bash "$source_dir/scripts/run.sh" 3 x 2>"$tmp/err"; }
+[ "$(choose DISPLAY=:1)" = "palaverly 3 x" ] || failure "DISPLAY set: not the desktop program"
+[ "$(choose WAYLAND_DISPLAY=wayland-0)" = "palaverly 3 x" ] ||
+    failure "WAYLAND_DISPLAY set: not the desktop program"
+[ -s "$tmp/err" ] && failure "with a display run.sh printed: $(cat "$tmp/err")"
+[ "$(choose)" = "palaverlyd 3 x" ] || failure "no display: not the headless station"
+rm "$fake/src/desktop/palaverly"
+[ "$(choose DISPLAY=:1)" = "palaverlyd 3 x" ] || failure "no desktop program: not the headless one"
+rm "$fake/src/headless/palaverlyd"
+choose >/dev/null && failure "nothing built, yet run.sh succeeded"
+grep -q 'nothing built' "$tmp/err" || failure "nothing built: $(cat "$tmp/err")"
 
 [ $fail = 0 ] && echo "PASS"
 exit $fail
