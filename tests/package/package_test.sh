@@ -119,6 +119,8 @@ cmakefiles=$(cd "$root" && find usr -path '*/cmake/PalaverlySockThread/*' -type 
 if [ -n "$pc" ]; then
     echo "checking $pc"
     grep -q "^Version: " "$root/$pc" || failure "$pc has no Version"
+    # The package installs under /usr, whatever prefix the build tree was configured with.
+    grep -n -e /usr/local -e "$build" "$root/$pc" && failure "$pc names paths outside the package"
     grep -q -- "-lpalaverly-sockthread" "$root/$pc" || failure "$pc does not link the library"
     if command -v pkg-config >/dev/null; then
         PKG_CONFIG_PATH=$root/$(dirname "$pc") pkg-config --define-prefix --cflags --libs \
@@ -134,6 +136,25 @@ if [ -n "$cmakefiles" ]; then
 cmake_minimum_required(VERSION 3.25)
 project(consumer CXX)
 find_package(PalaverlySockThread REQUIRED CONFIG PATHS "$root/usr" NO_DEFAULT_PATH)
+# Every file the imported targets name must be inside the unpacked package.
+get_property(targets DIRECTORY PROPERTY IMPORTED_TARGETS)
+if(NOT targets)
+    message(FATAL_ERROR "no imported target")
+endif()
+foreach(t IN LISTS targets)
+    get_target_property(dirs \${t} INTERFACE_INCLUDE_DIRECTORIES)
+    get_target_property(configs \${t} IMPORTED_CONFIGURATIONS)
+    set(files "")
+    foreach(c IN LISTS configs)
+        get_target_property(f \${t} IMPORTED_LOCATION_\${c})
+        list(APPEND files \${f})
+    endforeach()
+    foreach(f IN LISTS dirs files)
+        if(f AND NOT EXISTS "\${f}")
+            message(FATAL_ERROR "\${t} names \${f}, which the package does not hold")
+        endif()
+    endforeach()
+endforeach()
 END
     cmake -S "$tmp/consumer" -B "$tmp/consumer/build" >"$tmp/consumer.log" 2>&1 ||
         { cat "$tmp/consumer.log"; failure "find_package(PalaverlySockThread) on the package"; }
