@@ -40,12 +40,8 @@ fuzz: deps
 install: build
 	@cmake --install build/default
 
-# Debian packages of the programs and of the socket-thread library, in build/packages. Only
-# what the packages hold is built.
-package: deps
-	@cmake --preset default >/dev/null
-	@cmake --build --preset default -j $(JOBS) --target palaverly palaverlyd palaverly-sockthread \
-		manpages package_docs
+# Debian packages of the programs and of the socket-thread library, in build/packages.
+package: build
 	@rm -rf build/packages
 	@cpack --config build/default/CPackConfig.cmake -B build/packages >/dev/null
 	@rm -rf build/packages/_CPack_Packages
