@@ -1,8 +1,9 @@
 #include "cli/ProgramOptions.h"
 
 #include "cli/BuildVersion.h"
+#include "settings/COptionValues.h"
 #include "settings/CSettingsStore.h"
-#include "sys/XdgPaths.h"
+#include "text/Cp932.h"
 #include "wire/CBroadcastPort.h"
 #include "wire/Datagram.h"
 
@@ -57,7 +58,7 @@ std::string HelpText(ProgramKind kind) {
     text += "Settings file:   " + CSettingsStore::DefaultPath().string() + "\n";
     text += "Daily log files: CHATyyymmdd.LOG in the folder of the \"LogSavePath\" setting\n"
             "                 (default " +
-            (XdgDataHome() / "palaverly").string() + ")\n\n";
+            cp932::ToUtf8(COptionValues::DefaultLogSavePath()) + ")\n\n";
     text += "Only one station, palaverly or palaverlyd, runs per user: a second start exits\n"
             "at once with status 255.\n\n";
     text += "See the manual page " + name + "(1) (\"man " + name + "\") for more.\n";

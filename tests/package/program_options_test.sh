@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # --help and --version of both programs: exit 0, the texts name what they must, no display or
 # network needed, and they answer while another station holds the single-instance lock.
-# Usage: program_options_test.sh VERSION PALAVERLY PALAVERLYD  (PALAVERLY may be "-")
+# Usage: program_options_test.sh SOURCE_DIR VERSION PALAVERLY PALAVERLYD  (PALAVERLY may be "-")
 set -u
-version=$1
-shift
+source_dir=$1
+version=$2
+shift 2
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 export HOME=$tmp XDG_RUNTIME_DIR=$tmp/run XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/data
@@ -51,6 +52,16 @@ for program in "$@"; do
     fi
 done
 [ $checked -gt 0 ] || failure "no program to check"
+
+# The help of palaverlyd lists every command the station understands.
+daemon=${!#}
+commands=$(grep -o 'command == "[a-z-]*"' "$source_dir/src/headless/CHeadlessStation.cpp" |
+    sed 's/.*"\(.*\)"/\1/' | sort -u)
+[ "$(echo "$commands" | wc -l)" -ge 15 ] || failure "commands not found in the sources"
+"$daemon" --help >"$tmp/out"
+for c in $commands; do
+    grep -qE "(^| )$c( [A-Z]+)?[,.]" "$tmp/out" || failure "palaverlyd --help does not list $c"
+done
 [ -e "$XDG_CONFIG_HOME/Quillmark/palaverly.conf" ] && failure "an option wrote the settings file"
 [ $fail = 0 ] && echo "PASS"
 exit $fail
