@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 ARGS ?=
 
-.PHONY: all deps build run test bench fuzz install clean format
+.PHONY: all deps build run test bench fuzz install package clean format
 
 all: build
 
@@ -39,6 +39,13 @@ fuzz: deps
 
 install: build
 	@cmake --install build/default
+
+# Debian packages of the programs and of the socket-thread library, in build/packages.
+package: build
+	@rm -rf build/packages
+	@cpack --config build/default/CPackConfig.cmake -B build/packages >/dev/null
+	@rm -rf build/packages/_CPack_Packages
+	@ls -1 build/packages/*.deb
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

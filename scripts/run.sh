@@ -1,11 +1,22 @@
 #!/usr/bin/env bash
-# Starts the desktop program when it is built, else the headless station.
+# Starts the desktop program when it is built and a display is there, else the headless
+# station. PALAVERLY_BUILD_DIR picks another build tree (default build/default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-for p in build/default/src/shell/desktop/palaverly build/default/src/shell/palaverlyd; do
-    if [ -x "$p" ]; then
-        exec "$p" "$@"
+build=${PALAVERLY_BUILD_DIR:-build/default}
+desktop=$build/src/desktop/palaverly
+headless=$build/src/headless/palaverlyd
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    # Without a display Qt would only fail in its platform plugin.
+    if [ -x "$headless" ]; then
+        echo "run: no display (neither DISPLAY nor WAYLAND_DISPLAY is set): starting the headless station palaverlyd; type commands, 'quit' ends it" >&2
+        exec "$headless" "$@"
     fi
-done
-echo "run: nothing built to run" >&2
+elif [ -x "$desktop" ]; then
+    exec "$desktop" "$@"
+elif [ -x "$headless" ]; then
+    exec "$headless" "$@"
+fi
+echo "run: nothing built to run in $build" >&2
 exit 1

@@ -1,24 +1,28 @@
 // palaverly [N]: the resident desktop program. One per user: a second start of it or of
 // palaverlyd ends at once with 255, before any window, socket or tray icon exists.
+// --help and --version answer even while a station runs.
 
+#include "cli/ProgramOptions.h"
 #include "desktop/CChatWindow.h"
 #include "desktop/CPowerEvents.h"
 #include "desktop/CSignalWatcher.h"
 #include "desktop/DesktopResources.h"
 #include "hub/StationSetup.h"
 #include "sys/CInstanceLock.h"
-#include "wire/CBroadcastPort.h"
 
 #include <QApplication>
 #include <QSessionManager>
 
 int main(int argc, char** argv) {
     using namespace palaverly;
+    // The port comes from the first argument alone; Qt's own options are not looked for.
+    const ProgramOptions options = ParseProgramOptions(argc, argv);
+    if (options.action != ProgramAction::Run)
+        return PrintProgramInformation(ProgramKind::Desktop, options.action);
     CInstanceLock lock(CInstanceLock::DefaultFolder());
     if (!lock.Acquired())
         return 255;
-    // The port comes from the first argument alone; Qt's own options are not looked for.
-    const std::uint16_t port = ChatPort(argc > 1 ? argv[1] : nullptr);
+    const std::uint16_t port = options.port;
 
     int qtArgc = 1;
     QApplication app(qtArgc, argv);

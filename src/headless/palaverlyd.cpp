@@ -1,20 +1,23 @@
 // palaverlyd [N]: the headless station. Same settings, daily log file and single-instance rule
 // as the desktop program; driven through standard input and output.
 
+#include "cli/ProgramOptions.h"
 #include "headless/CHeadlessStation.h"
 #include "hub/StationSetup.h"
 #include "sys/CInstanceLock.h"
-#include "wire/CBroadcastPort.h"
 
 #include <unistd.h>
 
 int main(int argc, char** argv) {
     using namespace palaverly;
+    const ProgramOptions options = ParseProgramOptions(argc, argv);
+    if (options.action != ProgramAction::Run)
+        return PrintProgramInformation(ProgramKind::Headless, options.action);
     CInstanceLock lock(CInstanceLock::DefaultFolder());
     if (!lock.Acquired())
         return 255;
 
-    StationEnvironment env = SystemEnvironment(ChatPort(argc > 1 ? argv[1] : nullptr));
+    StationEnvironment env = SystemEnvironment(options.port);
     CHeadlessStation station(std::move(env), STDIN_FILENO, STDOUT_FILENO);
     return station.Run();
 }

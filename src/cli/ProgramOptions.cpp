@@ -1,0 +1,84 @@
+#include "cli/ProgramOptions.h"
+
+#include "cli/BuildVersion.h"
+#include "settings/COptionValues.h"
+#include "settings/CSettingsStore.h"
+#include "text/Cp932.h"
+#include "wire/CBroadcastPort.h"
+#include "wire/Datagram.h"
+
+#include <cstdio>
+#include <string_view>
+
+namespace palaverly {
+namespace {
+
+const char* ProgramName(ProgramKind kind) {
+    return kind == ProgramKind::Desktop ? "palaverly" : "palaverlyd";
+}
+
+} // namespace
+
+ProgramOptions ParseProgramOptions(int argc, const char* const* argv) {
+    ProgramOptions options;
+    const char* first = argc > 1 ? argv[1] : nullptr;
+    if (first != nullptr) {
+        std::string_view arg = first;
+        if (arg == "--help" || arg == "-h") {
+            options.action = ProgramAction::ShowHelp;
+            return options;
+        }
+        if (arg == "--version") {
+            options.action = ProgramAction::ShowVersion;
+            return options;
+        }
+    }
+    options.port = ChatPort(first);
+    return options;
+}
+
+std::string HelpText(ProgramKind kind) {
+    const std::string name = ProgramName(kind);
+    std::string text = "Usage: " + name + " [N]\n       " + name + " --help | --version\n\n";
+    if (kind == ProgramKind::Desktop)
+        text += "Palaverly: serverless chat for the office LAN, resident in the system tray.\n\n";
+    else
+        text += "The Palaverly station without a window, driven by one command per line on\n"
+                "standard input; it reports one event per line on standard output.\n\n";
+    text += "  N            talk on UDP port 8000 + N; no number, or a text that does not\n"
+            "               start with a number, means port 8000. Stations hear each other\n"
+            "               only when they run with the same N.\n"
+            "  -h, --help   show this help and exit\n"
+            "  --version    show the version and exit\n\n";
+    if (kind == ProgramKind::Headless)
+        text += "Commands: mark NAME, unmark NAME, mark-all, unmark-all, send TEXT, beep,\n"
+                "  beep-silent, handle TEXT, status TEXT, refresh, fetch, reload, clear,\n"
+                "  suspend, resume, roster, log, quit.\n"
+                "Events: READY, LOG, MEMBERS, TICKER, NOTICE, SOUND, BEEP, POPUP, ERROR.\n\n";
+    text += "Settings file:   " + CSettingsStore::DefaultPath().string() + "\n";
+    text += "Daily log files: CHATyyymmdd.LOG in the folder of the \"LogSavePath\" setting\n"
+            "                 (default " +
+            cp932::ToUtf8(COptionValues::DefaultLogSavePath()) + ")\n\n";
+    text += "Only one station, palaverly or palaverlyd, runs per user: a second start exits\n"
+            "at once with status 255.\n\n";
+    text += "See the manual page " + name + "(1) (\"man " + name + "\") for more.\n";
+    return text;
+}
+
+std::string VersionText(ProgramKind kind) {
+    return std::string(ProgramName(kind)) + " " + std::string(kVersionString) + " (Palaverly " +
+           kBuildVersion + ")\n";
+}
+
+int PrintProgramInformation(ProgramKind kind, ProgramAction action) {
+    const std::string text = action == ProgramAction::ShowHelp ? HelpText(kind) : VersionText(kind);
+    // A full disk or closed pipe must not pass for success.
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    return written && std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+const char* BuildVersion() {
+    return kBuildVersion;
+}
+
+} // namespace palaverly
