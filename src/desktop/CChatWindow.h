@@ -142,21 +142,23 @@ private:
     /// The period of timer `id` (kTickerTimer, kBulletinTimer, kAutoHideTimer) in ms.
     int TimerInterval(int id) const;
 
-    // IChatFrontEnd
-    void Wake() override;
-    void Post(std::function<void()> task) override;
-    void ShowNotice(const std::string& caption, const std::string& text) override;
-    void PlaySound(const std::string& path) override;
-    void Beep() override;
-    void Popup() override;
-    void CloseRequested() override;
-    void MemberCountChanged(const std::string& caption, int count) override;
+    // IStartupSteps
     void AddTrayIcon() override;
     void RestorePlacement() override;
     void SetEditTexts(const std::string& handle, const std::string& status) override;
     void StartTimers() override;
     void RestartTimersAfterSave();
+
+    // IStationEvents
+    void Wake() override;
+    void Post(std::function<void()> task) override;
+    void MemberCountChanged(const std::string& caption, int count) override;
     std::int32_t WindowTextColour() override;
+    void ShowNotice(const std::string& caption, const std::string& text) override;
+    void Popup() override;
+    void CloseRequested() override;
+    void PlaySound(const std::string& path) override;
+    void Beep() override;
 
     void CreateControls();
     CMarkListCtrl::Edits ViewEdits(CChatDlg::Table table);

@@ -459,19 +459,27 @@ void CChatDlg::OnBye(const Datagram& d) {
     m_roster.RemoveMember(ReadField(d, kStationIdOffset), ReadField(d, kComputerOffset));
 }
 
+std::optional<CChatDlg::Addressed> CChatDlg::AddressedHere(const Datagram& d) const {
+    Addressed a;
+    a.receiver = ReadField(d, kReceiverOffset);
+    const std::string sender = ReadField(d, kSenderOffset);
+    if (m_computerName != sender && m_computerName != a.receiver)
+        return std::nullopt;
+    a.kind = cp932::Sjis(IsBroadcastKind(d) ? "同報" : "個人");
+    a.senderHandle = m_roster.FindHandleByComputerName(sender);
+    a.receiverHandle = m_roster.FindHandleByComputerName(a.receiver);
+    return a;
+}
+
 void CChatDlg::OnBeep(const Datagram& d, const std::string& receptionTime) {
-    std::string sender = ReadField(d, kSenderOffset);
-    std::string receiver = ReadField(d, kReceiverOffset);
-    if (m_computerName != sender && m_computerName != receiver)
+    const std::optional<Addressed> a = AddressedHere(d);
+    if (!a)
         return;
-    std::string kind = cp932::Sjis(IsBroadcastKind(d) ? "同報" : "個人");
-    std::string senderHandle = m_roster.FindHandleByComputerName(sender);
-    std::string receiverHandle = m_roster.FindHandleByComputerName(receiver);
     if (!SilentFlagSet(d)) {
-        const std::string& notice = m_computerName == receiver
+        const std::string& notice = m_computerName == a->receiver
                                         ? m_templates.Text(Notice::BeepReceived)
                                         : m_templates.Text(Notice::BeepSent);
-        m_chatLog.AddLogRow(receiverHandle, senderHandle, receptionTime, kind, notice);
+        m_chatLog.AddLogRow(a->receiverHandle, a->senderHandle, receptionTime, a->kind, notice);
     }
     if (m_options.m_flgUseBeepSound == 1) {
         if (!m_options.m_soundFilePath.empty())
@@ -489,15 +497,11 @@ void CChatDlg::OnQuit(const Datagram& d) {
 }
 
 void CChatDlg::OnSend(const Datagram& d, const std::string& receptionTime) {
-    std::string sender = ReadField(d, kSenderOffset);
-    std::string receiver = ReadField(d, kReceiverOffset);
-    std::string kind = cp932::Sjis(IsBroadcastKind(d) ? "同報" : "個人");
-    std::string senderHandle = m_roster.FindHandleByComputerName(sender);
-    std::string receiverHandle = m_roster.FindHandleByComputerName(receiver);
-    if (m_computerName != sender && m_computerName != receiver)
+    const std::optional<Addressed> a = AddressedHere(d);
+    if (!a)
         return;
     bool popup = m_options.m_flgPopupAllMsg == 1 || m_options.m_flgPopupToYouMsg == 1;
-    m_chatLog.AddLogRow(receiverHandle, senderHandle, receptionTime, kind,
+    m_chatLog.AddLogRow(a->receiverHandle, a->senderHandle, receptionTime, a->kind,
                         ReadField(d, kSendTextOffset));
     if (popup)
         m_events.Popup();

@@ -169,6 +169,16 @@ private:
     void RebuildTicker();
     std::string Timestamp() const; // "%2d:%02d" now
 
+    /// A message or alert that concerns this station: its kind and the two handles.
+    struct Addressed {
+        std::string receiver; // computer name
+        std::string kind;
+        std::string senderHandle;
+        std::string receiverHandle;
+    };
+    /// Nothing unless this station is the sender or the receiver (whole-text equality).
+    std::optional<Addressed> AddressedHere(const Datagram& d) const;
+
     void OnMemb();
     void OnInfo(const Datagram& d);
     void NoticeNameClash(const std::string& otherStationId);
