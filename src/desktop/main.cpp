@@ -1,10 +1,12 @@
 // palaverly [N]: the resident desktop program. One per user: a second start of it or of
-// palaverlyd ends at once with 255, before any window, socket or tray icon exists.
+// palaverlyd ends at once with 255, before any window, socket or tray icon exists; so does a
+// start whose lock file cannot be opened, with a message box saying why.
 
 #include "desktop/CChatWindow.h"
 #include "desktop/CPowerEvents.h"
 #include "desktop/CSignalWatcher.h"
 #include "desktop/DesktopResources.h"
+#include "desktop/LockRefusal.h"
 #include "hub/StationSetup.h"
 #include "sys/CInstanceLock.h"
 #include "wire/CBroadcastPort.h"
@@ -16,7 +18,7 @@ int main(int argc, char** argv) {
     using namespace palaverly;
     CInstanceLock lock(CInstanceLock::DefaultFolder());
     if (!lock.Acquired())
-        return 255;
+        return RefuseStart(lock, argv[0]);
     // The port comes from the first argument alone; Qt's own options are not looked for.
     const std::uint16_t port = ChatPort(argc > 1 ? argv[1] : nullptr);
 

@@ -329,6 +329,7 @@ class VirtualHost:
             "TMPDIR": os.path.join(self.root, "tmp"),
         }
         self.folders = folders
+        self.run_user = os.path.join(self.root, "run-user")  # the host's /run/user
         self.env = dict(os.environ)
         self.env.update(folders)
         self.env.update({"HOSTNAME": self.name, "NETLAN_HOST": self.name,
@@ -349,14 +350,19 @@ class VirtualHost:
 
     def _make_folders(self):
         os.makedirs(self.root, mode=0o700)
+        os.makedirs(self.run_user, mode=0o755)
+        os.chmod(self.run_user, 0o755)
         for path in self.folders.values():
             os.makedirs(path, mode=0o700)
             os.chmod(path, 0o700)  # whatever the umask says
 
     def command(self, argv):
         """The full command line that runs `argv` inside this host."""
+        # /run/user is the host's own (empty at first, as on a machine without a logind
+        # session): stations keep their instance lock there when /run/user/<uid> exists.
         return ["ip", "netns", "exec", self.namespace, "unshare", "--uts", "sh", "-c",
-                'hostname "$0" && exec "$@"', self.name, *argv]
+                'hostname "$0" && { [ ! -d /run/user ] || mount --bind "$1" /run/user; } && '
+                'shift && exec "$@"', self.name, self.run_user, *argv]
 
     def _environment(self, env):
         merged = dict(self.env)
