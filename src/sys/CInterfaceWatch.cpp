@@ -8,8 +8,10 @@
 
 namespace palaverly {
 
-CInterfaceWatch::CInterfaceWatch(std::chrono::seconds fallbackInterval, Now now)
+CInterfaceWatch::CInterfaceWatch(std::chrono::seconds fallbackInterval, Now now, bool kernelEvents)
     : m_interval(fallbackInterval), m_now(std::move(now)) {
+    if (!kernelEvents)
+        return;
     m_socket = socket(AF_NETLINK, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, NETLINK_ROUTE);
     if (m_socket < 0)
         return;

@@ -11,10 +11,11 @@ class CInterfaceWatch {
 public:
     using Now = std::function<std::chrono::steady_clock::time_point()>;
 
-    /// Subscribes to the kernel's link and IPv4 address events (netlink). Where that is not
-    /// possible, a change is assumed every `fallbackInterval` as measured by `now`.
+    /// Subscribes to the kernel's link and IPv4 address events (netlink) when `kernelEvents`.
+    /// Where that is not possible, a change is assumed every `fallbackInterval` as measured
+    /// by `now`.
     explicit CInterfaceWatch(std::chrono::seconds fallbackInterval = std::chrono::seconds(5),
-                             Now now = std::chrono::steady_clock::now);
+                             Now now = std::chrono::steady_clock::now, bool kernelEvents = true);
     ~CInterfaceWatch();
     CInterfaceWatch(const CInterfaceWatch&) = delete;
     CInterfaceWatch& operator=(const CInterfaceWatch&) = delete;
