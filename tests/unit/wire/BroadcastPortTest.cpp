@@ -323,3 +323,21 @@ TEST(BroadcastPort, ExtraDestinationsGetEveryDatagramOnce) {
     ASSERT_EQ(port->Receive(buffer.data(), kDatagramSize), 0);
     EXPECT_EQ(buffer, third);
 }
+
+TEST(BroadcastPort, TheLimitedBroadcastNeverGoesThroughLoopback) {
+    // Only the routes are looked at: nothing is sent from this namespace.
+    Sink sink;
+    CBroadcastPort port(FreePort(), sink.Get());
+    const std::vector<InterfaceAddress> interfaces = LocalInterfaceAddresses();
+    const std::vector<BroadcastRoute> routes = port.Routes();
+    ASSERT_FALSE(routes.empty());
+    EXPECT_EQ(routes, ChooseBroadcastRoutes(interfaces, {}));
+    for (const BroadcastRoute& route : routes) {
+        EXPECT_EQ(route.destination, INADDR_BROADCAST);
+        for (const InterfaceAddress& nic : interfaces) {
+            if (nic.loopback) {
+                EXPECT_NE(route.interfaceIndex, nic.index) << nic.name;
+            }
+        }
+    }
+}
