@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools libqt6dbus6 libcanberra-dev
-    iproute2 util-linux procps python3 binutils
+    iproute2 util-linux procps python3 binutils python3-dbusmock dbus strace
     xvfb xauth trayer openbox xdotool x11-utils imagemagick fonts-noto-cjk
     dpkg-dev lintian desktop-file-utils appstream groff-base gzip
 )

@@ -58,7 +58,11 @@ std::string HelpText(ProgramKind kind) {
     text += "Settings file:   " + CSettingsStore::DefaultPath().string() + "\n";
     text += "Daily log files: CHATyyymmdd.LOG in the folder of the \"LogSavePath\" setting\n"
             "                 (default " +
-            cp932::ToUtf8(COptionValues::DefaultLogSavePath()) + ")\n\n";
+            cp932::ToUtf8(COptionValues::DefaultLogSavePath()) + ")\n";
+    text += "Every datagram goes to the broadcast address of each LAN this machine is on;\n"
+            "the \"BroadcastAddresses\" setting adds destinations, IPv4 addresses separated\n"
+            "by commas or spaces (directed broadcasts of other subnets, or single hosts),\n"
+            "e.g. BroadcastAddresses=192.168.2.255, 192.168.3.17\n\n";
     text += "Only one station, palaverly or palaverlyd, runs per user: a second start exits\n"
             "at once with status 255.\n\n";
     text += "See the manual page " + name + "(1) (\"man " + name + "\") for more.\n";

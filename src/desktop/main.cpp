@@ -1,12 +1,14 @@
 // palaverly [N]: the resident desktop program. One per user: a second start of it or of
-// palaverlyd ends at once with 255, before any window, socket or tray icon exists.
-// --help and --version answer even while a station runs.
+// palaverlyd ends at once with 255, before any window, socket or tray icon exists; so does a
+// start whose lock file cannot be opened, with a message box saying why. --help and --version
+// answer even while a station runs.
 
 #include "cli/ProgramOptions.h"
 #include "desktop/CChatWindow.h"
 #include "desktop/CPowerEvents.h"
 #include "desktop/CSignalWatcher.h"
 #include "desktop/DesktopResources.h"
+#include "desktop/LockRefusal.h"
 #include "hub/StationSetup.h"
 #include "sys/CInstanceLock.h"
 
@@ -21,7 +23,7 @@ int main(int argc, char** argv) {
         return PrintProgramInformation(ProgramKind::Desktop, options.action);
     CInstanceLock lock(CInstanceLock::DefaultFolder());
     if (!lock.Acquired())
-        return 255;
+        return RefuseStart(lock, argv[0]);
     const std::uint16_t port = options.port;
 
     int qtArgc = 1;

@@ -6,6 +6,7 @@
 #include "hub/StationSetup.h"
 #include "sys/CInstanceLock.h"
 
+#include <cstdio>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
@@ -14,8 +15,12 @@ int main(int argc, char** argv) {
     if (options.action != ProgramAction::Run)
         return PrintProgramInformation(ProgramKind::Headless, options.action);
     CInstanceLock lock(CInstanceLock::DefaultFolder());
-    if (!lock.Acquired())
+    if (!lock.Acquired()) {
+        // A lock file that cannot be used is said; a running station is not.
+        if (!lock.Problem().empty())
+            std::fprintf(stderr, "msg: %s\n", lock.Problem().c_str());
         return 255;
+    }
 
     StationEnvironment env = SystemEnvironment(options.port);
     CHeadlessStation station(std::move(env), STDIN_FILENO, STDOUT_FILENO);

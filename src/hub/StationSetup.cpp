@@ -2,18 +2,37 @@
 
 #include "sys/Identity.h"
 #include "text/Cp932.h"
+#include "wire/BroadcastRoutes.h"
 #include "wire/CBroadcastPort.h"
 #include "wire/StationId.h"
 
 namespace palaverly {
+
+std::vector<std::uint32_t> ExtraDestinations(const CSettingsStore& settings,
+                                             const ErrorSink& errors) {
+    std::string value;
+    if (settings.ReadSetting("BroadcastAddresses", value, CSettingsStore::kLongValueLimit) != 0)
+        return {};
+    DestinationList list = ParseDestinationList(value);
+    if (!list.rejected.empty() && errors) {
+        std::string text = "BroadcastAddresses: not an IPv4 address:";
+        for (const std::string& entry : list.rejected)
+            text += " \"" + entry + "\"";
+        errors("msg", text);
+    }
+    return std::move(list.addresses);
+}
 
 StationEnvironment SystemEnvironment(std::uint16_t port) {
     StationEnvironment env;
     env.port = port;
     env.settingsFile = CSettingsStore::DefaultPath();
     env.clock = SystemLocalTime;
-    env.makePort = [](std::uint16_t chatPort, ErrorSink errors) -> std::unique_ptr<CDatagramPort> {
-        return std::make_unique<CBroadcastPort>(chatPort, std::move(errors));
+    env.makePort = [settingsFile = env.settingsFile](
+                       std::uint16_t chatPort, ErrorSink errors) -> std::unique_ptr<CDatagramPort> {
+        auto port = std::make_unique<CBroadcastPort>(chatPort, errors);
+        port->SetExtraDestinations(ExtraDestinations(CSettingsStore(settingsFile), errors));
+        return port;
     };
     env.hostName = [] { return LocalHostName(); };
     // Names from the system are UTF-8; peers expect CP932.

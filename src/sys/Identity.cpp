@@ -82,6 +82,13 @@ std::vector<InterfaceAddress> LocalInterfaceAddresses() {
             ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr);
         item.up = (entry->ifa_flags & IFF_UP) != 0;
         item.loopback = (entry->ifa_flags & IFF_LOOPBACK) != 0;
+        item.broadcast = (entry->ifa_flags & IFF_BROADCAST) != 0;
+        if (entry->ifa_netmask != nullptr && entry->ifa_netmask->sa_family == AF_INET)
+            item.netmask =
+                ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr.s_addr);
+        // An alias label ("eth0:1") names the link before its colon.
+        const std::string link = item.name.substr(0, item.name.find(':'));
+        item.index = if_nametoindex(link.c_str());
         addresses.push_back(std::move(item));
     }
     freeifaddrs(list);

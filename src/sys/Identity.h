@@ -21,6 +21,9 @@ struct InterfaceAddress {
     std::uint32_t address = 0; ///< host byte order
     bool up = false;
     bool loopback = false;
+    std::uint32_t netmask = 0; ///< host byte order
+    bool broadcast = false;    ///< IFF_BROADCAST: the link has a broadcast domain
+    unsigned index = 0;        ///< interface index; 0 when unknown
 };
 
 /// The computer name for a host name: the text before its first ".", cut to 15 bytes without

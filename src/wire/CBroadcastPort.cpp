@@ -1,5 +1,6 @@
 #include "wire/CBroadcastPort.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
@@ -81,6 +82,8 @@ CBroadcastPort::CBroadcastPort(std::uint16_t port, ErrorSink errors, std::uint32
 
     m_broadcastDestination = Ipv4Address(destination, m_port);
     m_destinationReady = true;
+    if (destination == INADDR_BROADCAST)
+        m_interfaceWatch = std::make_unique<CInterfaceWatch>();
 }
 
 CBroadcastPort::~CBroadcastPort() {
@@ -105,11 +108,74 @@ int CBroadcastPort::Send(const char* buffer, short length) {
         return EBADF;
     if (!m_destinationReady)
         return EDESTADDRREQ;
+    RefreshRoutes();
+    int result = 0;
+    for (const BroadcastRoute& route : m_routes) {
+        const int sent = SendTo(buffer, static_cast<std::size_t>(length), route);
+        if (result == 0)
+            result = sent;
+    }
+    return result;
+}
+
+void CBroadcastPort::SetExtraDestinations(std::vector<std::uint32_t> extras) {
+    std::lock_guard lock(m_sendLock);
+    m_extras = std::move(extras);
+    m_routesStale = true;
+}
+
+std::vector<BroadcastRoute> CBroadcastPort::Routes() {
+    std::lock_guard lock(m_sendLock);
+    if (!m_destinationReady)
+        return {};
+    RefreshRoutes();
+    return m_routes;
+}
+
+void CBroadcastPort::RefreshRoutes() {
+    const bool changed = m_interfaceWatch && m_interfaceWatch->TakeChange();
+    if (!changed && !m_routesStale)
+        return;
+    m_routesStale = false;
+    if (m_interfaceWatch) {
+        m_routes = ChooseBroadcastRoutes(LocalInterfaceAddresses(), m_extras);
+        return;
+    }
+    // Another destination than the limited broadcast (tests): it alone, then the extras.
+    const std::uint32_t destination = ntohl(m_broadcastDestination.sin_addr.s_addr);
+    m_routes = {BroadcastRoute{destination, 0, 0}};
+    for (const std::uint32_t extra : m_extras) {
+        const BroadcastRoute route{extra, 0, 0};
+        if (std::find(m_routes.begin(), m_routes.end(), route) == m_routes.end())
+            m_routes.push_back(route);
+    }
+}
+
+int CBroadcastPort::SendTo(const char* buffer, std::size_t length, const BroadcastRoute& route) {
+    sockaddr_in to = Ipv4Address(route.destination, m_port);
+    iovec data{const_cast<char*>(buffer), length};
+    msghdr message{};
+    message.msg_name = &to;
+    message.msg_namelen = sizeof to;
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    // IP_PKTINFO picks the interface (and source) of this one send, as SO_BINDTODEVICE would
+    // for the whole socket, without needing a socket per interface or any privilege.
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    if (route.interfaceIndex != 0) {
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr* header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = IPPROTO_IP;
+        header->cmsg_type = IP_PKTINFO;
+        header->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_ifindex = static_cast<int>(route.interfaceIndex);
+        info.ipi_spec_dst.s_addr = htonl(route.source);
+        std::memcpy(CMSG_DATA(header), &info, sizeof info);
+    }
     for (;;) {
-        const ssize_t sent = sendto(m_sendSocket, buffer, static_cast<std::size_t>(length), 0,
-                                    reinterpret_cast<const sockaddr*>(&m_broadcastDestination),
-                                    sizeof m_broadcastDestination);
-        if (sent >= 0)
+        if (sendmsg(m_sendSocket, &message, 0) >= 0)
             return 0;
         if (errno != EINTR)
             return errno;

@@ -1,15 +1,20 @@
 #pragma once
 // UDP broadcast transport: one socket bound to INADDR_ANY:port for receiving, one socket
 // with SO_BROADCAST bound to port 0 for sending to the broadcast destination on the same port.
+// The limited broadcast goes out once on every broadcast domain the machine is attached to.
 
+#include "sys/CInterfaceWatch.h"
+#include "wire/BroadcastRoutes.h"
 #include "wire/CDatagramPort.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <netinet/in.h>
 #include <string>
+#include <vector>
 
 namespace palaverly {
 
@@ -31,9 +36,20 @@ public:
     CBroadcastPort(const CBroadcastPort&) = delete;
     CBroadcastPort& operator=(const CBroadcastPort&) = delete;
 
-    /// Sends `length` bytes to the broadcast destination under the send lock; 0 or errno
-    /// (EBADF without a send socket, EDESTADDRREQ when the set-up stopped before the destination).
+    /// Sends `length` bytes under the send lock to every route: with the INADDR_BROADCAST
+    /// destination, one limited broadcast per broadcast domain of the machine's interfaces
+    /// (ChooseBroadcastRoutes, the list read again after the interfaces change), else the
+    /// destination itself; then every extra destination. 0 when every send succeeded, else
+    /// the errno of the first that failed (EBADF without a send socket, EDESTADDRREQ when the
+    /// set-up stopped before the destination).
     int Send(const char* buffer, short length) override;
+
+    /// Destinations (host byte order) that every later Send also reaches, beyond the
+    /// broadcast; those a broadcast already reaches are left out.
+    void SetExtraDestinations(std::vector<std::uint32_t> extras);
+
+    /// The sends one Datagram takes now (reads the interfaces when they have changed).
+    std::vector<BroadcastRoute> Routes();
     /// Waits under the receive lock for one datagram of exactly `length` bytes; a datagram of any
     /// other length is dropped with EMSGSIZE and leaves `buffer` zero-filled. A port that could
     /// not bind its receive socket receives nothing and returns only at Interrupt (ECANCELED).
@@ -49,6 +65,9 @@ public:
     bool CanReceive() const { return m_receiveSocket >= 0; }
 
 private:
+    void RefreshRoutes(); // under the send lock
+    int SendTo(const char* buffer, std::size_t length, const BroadcastRoute& route);
+
     std::mutex m_sendLock;
     std::mutex m_receiveLock;
     std::uint16_t m_port;
@@ -56,6 +75,10 @@ private:
     sockaddr_in m_broadcastDestination{};
     sockaddr_in m_sendAddress{};
     bool m_destinationReady = false;
+    std::vector<std::uint32_t> m_extras;
+    std::vector<BroadcastRoute> m_routes;
+    bool m_routesStale = true;
+    std::unique_ptr<CInterfaceWatch> m_interfaceWatch; // only for the limited broadcast
     int m_sendSocket = -1;
     int m_receiveSocket = -1;
     int m_wakeFd = -1; // eventfd that wakes a blocked Receive

@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Starts the real program twice: the second start must end with 255 at once. Then SIGTERM
 # must bring the first down in order (BYE sent, handle, status and placement written).
-# Runs in a network namespace of its own so that nothing leaves this machine.
+# Runs in a network namespace of its own so that nothing leaves this machine, and with a
+# /run/user of its own so that the user's real station (whose lock lives there) is not met.
 set -u
 program=$1
 daemon=${2:-}
 if [ "${PALAVERLY_IN_NETNS:-}" != 1 ]; then
-    if unshare -n true 2>/dev/null; then
-        PALAVERLY_IN_NETNS=1 exec unshare -n "$0" "$@"
+    if unshare -n -m true 2>/dev/null; then
+        PALAVERLY_IN_NETNS=1 exec unshare -n -m "$0" "$@"
     fi
     echo "SKIP: no network namespace available"
     exit 77
 fi
 ip link set lo up 2>/dev/null || true
+if [ -d /run/user ]; then mount -t tmpfs -o mode=0755 tmpfs /run/user || exit 1; fi
 
 tmp=$(mktemp -d)
 first=
@@ -25,7 +27,8 @@ trap "exit 1" INT TERM
 export HOME=$tmp XDG_RUNTIME_DIR=$tmp/run XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/data
 export QT_QPA_PLATFORM=offscreen
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-lock=$XDG_RUNTIME_DIR/palaverly.lock
+# Without /run/user/<uid> the lock lives beside the settings.
+lock=$XDG_CONFIG_HOME/Quillmark/palaverly.lock
 
 "$program" 7 >"$tmp/first.out" 2>&1 &
 first=$!

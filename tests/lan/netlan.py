@@ -15,6 +15,14 @@ after an exception, at exit, on SIGTERM/SIGINT/SIGHUP/SIGALRM (the process then 
         lan.host(1).run(["lan_probe", "send", "37", "hello"], timeout=10, check=True)
         print(listener.wait_for_line("DATAGRAM", timeout=10))
 
+Several LANs: `links` gives a host several interfaces (eth0, eth1, ...), each on the bridge of
+its subnet; `routers` adds router namespaces that forward between subnets (each router has
+address <subnet>.1 on every subnet it joins); `default_route` picks the link of the default
+route (through the router's address when a router joins that subnet).
+
+    VirtualLan(hosts=3, links={1: ["10.213.77", "10.213.78"], 3: ["10.213.78"]},
+               routers=[["10.213.78", "10.213.79"]])
+
 Only the Python standard library is used.
 """
 
@@ -294,11 +302,19 @@ class HostProcess:
 class VirtualHost:
     """One virtual host: namespace, address, host name and private per-user folders."""
 
-    def __init__(self, lan, index):
+    def __init__(self, lan, index, links=None):
         self.lan = lan
         self.index = index
         self.name = f"{lan.host_prefix}{index}"
-        self.address = f"{SUBNET}.{10 + index}"
+        # One (subnet, address) per link eth0, eth1, ...; a link given as (subnet, octet)
+        # takes that last octet instead of 10 + index.
+        self.links = []
+        for link in links or [SUBNET]:
+            subnet, octet = link if isinstance(link, tuple) else (link, 10 + index)
+            self.links.append((subnet, f"{subnet}.{octet}"))
+        self.interfaces = [f"eth{k}" for k in range(len(self.links))]
+        self.addresses = [address for _, address in self.links]
+        self.address = self.addresses[0]
         self.namespace = f"{lan.tag}h{index}"
         self.interface = "eth0"
         self.root = os.path.join(lan.temp_dir, self.name)
@@ -313,21 +329,40 @@ class VirtualHost:
             "TMPDIR": os.path.join(self.root, "tmp"),
         }
         self.folders = folders
+        self.run_user = os.path.join(self.root, "run-user")  # the host's /run/user
         self.env = dict(os.environ)
         self.env.update(folders)
         self.env.update({"HOSTNAME": self.name, "NETLAN_HOST": self.name,
                          "NETLAN_ADDRESS": self.address})
 
+    def set_link(self, interface, up, timeout=10):
+        """Takes one of the host's links down or up; up waits for its carrier."""
+        _ip("-n", self.namespace, "link", "set", interface, "up" if up else "down")
+        if up:
+            port = self.bridge_port(self.interfaces.index(interface))
+            bridge_ns = self.lan.bridge_namespace
+            self.lan._wait_until_up([(self.namespace, interface), (bridge_ns, port),
+                                     (bridge_ns, self.lan._bridge_of[port])], timeout)
+
+    def bridge_port(self, k):
+        """The bridge-side name of link k (eth<k>)."""
+        return f"vh{self.index}" if k == 0 else f"vh{self.index}l{k}"
+
     def _make_folders(self):
         os.makedirs(self.root, mode=0o700)
+        os.makedirs(self.run_user, mode=0o755)
+        os.chmod(self.run_user, 0o755)
         for path in self.folders.values():
             os.makedirs(path, mode=0o700)
             os.chmod(path, 0o700)  # whatever the umask says
 
     def command(self, argv):
         """The full command line that runs `argv` inside this host."""
+        # /run/user is the host's own (empty at first, as on a machine without a logind
+        # session): stations keep their instance lock there when /run/user/<uid> exists.
         return ["ip", "netns", "exec", self.namespace, "unshare", "--uts", "sh", "-c",
-                'hostname "$0" && exec "$@"', self.name, *argv]
+                'hostname "$0" && { [ ! -d /run/user ] || mount --bind "$1" /run/user; } && '
+                'shift && exec "$@"', self.name, self.run_user, *argv]
 
     def _environment(self, env):
         merged = dict(self.env)
@@ -375,10 +410,19 @@ class VirtualHost:
 class VirtualLan:
     """K virtual hosts on one bridge. Use as a context manager; close() is idempotent."""
 
-    def __init__(self, hosts=3, host_prefix="plh", link_timeout=10):
+    def __init__(self, hosts=3, host_prefix="plh", link_timeout=10, links=None, routers=(),
+                 default_route=None, down=None):
+        """`links`: host index -> list of subnets ("10.213.78", or (subnet, last octet)) for
+        eth0, eth1, ...; hosts not named have one link on 10.213.77. `routers`: lists of
+        subnets, one router each. `default_route`: host index -> link number (default 0).
+        `down`: host index -> interfaces left down at the start (see VirtualHost.set_link)."""
         global _sequence
         if not 1 <= hosts <= 200:
             raise ValueError("hosts must be between 1 and 200")
+        self.links = dict(links or {})
+        self.routers = [list(r) for r in routers]
+        self.default_route = dict(default_route or {})
+        self.down = {i: set(names) for i, names in (down or {}).items()}
         _sequence += 1
         self.tag = f"{_NAME_PREFIX}{os.getpid()}x{_sequence}"
         self.host_prefix = host_prefix
@@ -421,32 +465,72 @@ class VirtualLan:
         _ip("netns", "add", name)
         self._namespaces.append(name)
 
+    def _bridge_for(self, subnet, bridges):
+        # The default subnet keeps the bridge name br0 of the single-LAN harness.
+        if subnet not in bridges:
+            name = "br0" if subnet == SUBNET else f"br{len(bridges) + 1}"
+            _ip("-n", self.bridge_namespace, "link", "add", name, "type", "bridge")
+            _ip("-n", self.bridge_namespace, "link", "set", name, "up")
+            bridges[subnet] = name
+        return bridges[subnet]
+
+    def _attach(self, namespace, interface, port, bridge):
+        # Created inside the bridge namespace with its peer put straight into the host:
+        # no link of ours ever shows up in the main namespace.
+        _ip("-n", self.bridge_namespace, "link", "add", port, "type", "veth", "peer", "name",
+            interface, "netns", namespace)
+        _ip("-n", self.bridge_namespace, "link", "set", port, "master", bridge)
+        _ip("-n", self.bridge_namespace, "link", "set", port, "up")
+        self._bridge_of[port] = bridge
+
     def _build(self):
         self.temp_dir = tempfile.mkdtemp(prefix=f"{_NAME_PREFIX}-{os.getpid()}-")
-        self.hosts = [VirtualHost(self, i) for i in range(1, self.host_count + 1)]
+        self.hosts = [VirtualHost(self, i, self.links.get(i))
+                      for i in range(1, self.host_count + 1)]
         for host in self.hosts:
             host._make_folders()
 
         bridge = self.bridge_namespace
         self._add_namespace(bridge)
-        _ip("-n", bridge, "link", "add", "br0", "type", "bridge")
-        _ip("-n", bridge, "link", "set", "br0", "up")
+        bridges = {}
+        self._bridge_of = {}  # bridge port -> bridge
+        self._bridge_for(SUBNET, bridges)
+        self.router_namespaces = []
+        gateways = {}  # subnet -> the address of a router on it
+        for r, subnets in enumerate(self.routers, start=1):
+            ns = f"{self.tag}r{r}"
+            self._add_namespace(ns)
+            self.router_namespaces.append(ns)
+            _ip("-n", ns, "link", "set", "lo", "up")
+            for k, subnet in enumerate(subnets):
+                self._attach(ns, f"eth{k}", f"vr{r}l{k}", self._bridge_for(subnet, bridges))
+                _ip("-n", ns, "addr", "add", f"{subnet}.1/{PREFIX_LENGTH}", "brd",
+                    f"{subnet}.255", "dev", f"eth{k}")
+                _ip("-n", ns, "link", "set", f"eth{k}", "up")
+                gateways.setdefault(subnet, f"{subnet}.1")
+            subprocess.run(["ip", "netns", "exec", ns, "sysctl", "-qw",
+                            "net.ipv4.ip_forward=1"], check=True, timeout=20,
+                           stdout=subprocess.DEVNULL)
         for host in self.hosts:
             self._add_namespace(host.namespace)
-            # Created inside the bridge namespace with its peer put straight into the host:
-            # no link of ours ever shows up in the main namespace.
-            port = f"vh{host.index}"
-            _ip("-n", bridge, "link", "add", port, "type", "veth", "peer", "name",
-                host.interface, "netns", host.namespace)
-            _ip("-n", bridge, "link", "set", port, "master", "br0")
-            _ip("-n", bridge, "link", "set", port, "up")
             ns = host.namespace
             _ip("-n", ns, "link", "set", "lo", "up")
-            _ip("-n", ns, "addr", "add", f"{host.address}/{PREFIX_LENGTH}",
-                "brd", f"{SUBNET}.255", "dev", host.interface)
-            _ip("-n", ns, "link", "set", host.interface, "up")
+            for k, (subnet, address) in enumerate(host.links):
+                interface = host.interfaces[k]
+                port = host.bridge_port(k)
+                self._attach(ns, interface, port, self._bridge_for(subnet, bridges))
+                _ip("-n", ns, "addr", "add", f"{address}/{PREFIX_LENGTH}",
+                    "brd", f"{subnet}.255", "dev", interface)
+                if interface not in self.down.get(host.index, ()):
+                    _ip("-n", ns, "link", "set", interface, "up")
             # The limited broadcast 255.255.255.255 is routed like any other address.
-            _ip("-n", ns, "route", "add", "default", "dev", host.interface)
+            k = self.default_route.get(host.index, 0)
+            subnet, interface = host.links[k][0], host.interfaces[k]
+            if subnet in gateways:
+                _ip("-n", ns, "route", "add", "default", "via", gateways[subnet], "dev",
+                    interface, "onlink")
+            else:
+                _ip("-n", ns, "route", "add", "default", "dev", interface)
             self._write_etc(host)
         self._wait_for_links()
 
@@ -477,18 +561,38 @@ class VirtualLan:
 
     def _wait_for_links(self):
         # Poll for the carrier of every link: a datagram sent before it is up is lost.
-        deadline = time.monotonic() + self.link_timeout
+        links = [(ns, None) for ns in getattr(self, "router_namespaces", [])]
+        waiting = set(self._bridge_of)
+        for host in self.hosts:
+            for k, name in enumerate(host.interfaces):
+                if name in self.down.get(host.index, ()):
+                    # Its bridge port stays without carrier until the host's side comes up.
+                    waiting.discard(host.bridge_port(k))
+                else:
+                    links.append((host.namespace, name))
+        # A bridge has a carrier once one of its ports has.
+        waiting |= {self._bridge_of[p] for p in waiting}
+        links += [(self.bridge_namespace, n) for n in sorted(waiting)]
+        self._wait_until_up(links, self.link_timeout)
+
+    def _wait_until_up(self, links, timeout):
+        """Waits until every (namespace, interface) is UP; interface None: all but lo."""
+        deadline = time.monotonic() + timeout
         while True:
             pending = []
-            states = self._link_states(self.bridge_namespace)
-            pending += [n for n, s in states.items() if n != "lo" and s != "UP"]
-            for host in self.hosts:
-                if self._link_states(host.namespace).get(host.interface) != "UP":
-                    pending.append(f"{host.name}:{host.interface}")
+            states = {}
+            for namespace, name in links:
+                if namespace not in states:
+                    states[namespace] = self._link_states(namespace)
+                if name is None:
+                    pending += [f"{namespace}:{n}" for n, s in states[namespace].items()
+                                if n != "lo" and s != "UP"]
+                elif states[namespace].get(name) != "UP":
+                    pending.append(f"{namespace}:{name}")
             if not pending:
                 return
             if time.monotonic() > deadline:
-                raise NetLanError(f"links not up within {self.link_timeout} s: {pending}")
+                raise NetLanError(f"links not up within {timeout} s: {pending}")
             time.sleep(0.01)
 
     def close(self):

@@ -124,6 +124,46 @@ class HostsOfOneLan(unittest.TestCase):
         self.assertEqual(netlan._netns_pids(self.lan.host(3).namespace), [])
 
 
+class SeveralLansAndARouter(unittest.TestCase):
+    RECEIVE = ("import socket, sys\n"
+               "s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)\n"
+               "s.bind(('0.0.0.0', 9753)); print('READY', flush=True)\n"
+               "data, peer = s.recvfrom(100); print(data.decode(), peer[0], flush=True)\n")
+    SEND = ("import socket, sys\n"
+            "socket.socket(socket.AF_INET, socket.SOCK_DGRAM).sendto(b'over', (sys.argv[1], 9753))\n")
+
+    def test_links_routes_router_and_cleanup(self):
+        with netlan.VirtualLan(hosts=2, links={1: ["10.213.77", "10.213.78", "10.213.79"],
+                                                2: ["10.213.76"]},
+                               routers=[["10.213.79", "10.213.76"]], default_route={1: 2},
+                               down={1: ["eth1"]}) as lan:
+            multi, far = lan.host(1), lan.host(2)
+            self.assertEqual(multi.address, "10.213.77.11")
+            self.assertEqual(multi.addresses, ["10.213.77.11", "10.213.78.11", "10.213.79.11"])
+            self.assertEqual(far.address, "10.213.76.12")
+            shown = multi.run(["ip", "-br", "-4", "addr"], timeout=STEP, check=True).stdout
+            states = {l.split()[0].split("@")[0]: l.split()[1] for l in shown.splitlines()}
+            self.assertEqual((states["eth0"], states["eth1"], states["eth2"]),
+                             ("UP", "DOWN", "UP"))
+            route = multi.run(["ip", "route", "get", "255.255.255.255"], timeout=STEP,
+                              check=True).stdout
+            self.assertRegex(route, r"dev eth2 ")
+            multi.set_link("eth1", True)
+            shown = multi.run(["ip", "-br", "-4", "addr", "show", "dev", "eth1"], timeout=STEP,
+                              check=True).stdout
+            self.assertIn("UP", shown)
+            # Unicast crosses the router, in both directions (the answer needs its way back).
+            receiver = far.spawn([sys.executable, "-c", self.RECEIVE])
+            receiver.wait_for_line("^READY$", STEP)
+            multi.run([sys.executable, "-c", self.SEND, far.address], timeout=STEP, check=True)
+            self.assertEqual(receiver.read_line(STEP), "over 10.213.79.11")
+            receiver = multi.spawn([sys.executable, "-c", self.RECEIVE])
+            receiver.wait_for_line("^READY$", STEP)
+            far.run([sys.executable, "-c", self.SEND, "10.213.79.11"], timeout=STEP, check=True)
+            self.assertEqual(receiver.read_line(STEP), "over 10.213.76.12")
+        self.assertEqual(lan.leftovers(), [])
+
+
 class NothingLeftBehind(unittest.TestCase):
     def test_after_an_exception(self):
         with self.assertRaises(RuntimeError):

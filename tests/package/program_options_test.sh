@@ -3,6 +3,17 @@
 # network needed, and they answer while another station holds the single-instance lock.
 # Usage: program_options_test.sh SOURCE_DIR VERSION PALAVERLY PALAVERLYD  (PALAVERLY may be "-")
 set -u
+# In network and mount namespaces of its own: a program that took the options for a start
+# must reach nobody, and the lock it meets must be this test's, not a real station's.
+if [ "${PALAVERLY_IN_NETNS:-}" != 1 ]; then
+    if unshare -n -m true 2>/dev/null; then
+        PALAVERLY_IN_NETNS=1 exec unshare -n -m "$0" "$@"
+    fi
+    echo "SKIP: no network namespace available"
+    exit 77
+fi
+ip link set lo up 2>/dev/null || true
+if [ -d /run/user ]; then mount -t tmpfs -o mode=0755 tmpfs /run/user || exit 1; fi
 source_dir=$1
 version=$2
 shift 2
@@ -16,7 +27,9 @@ failure() { echo "FAIL: $*"; fail=1; }
 
 # A running station, as far as the lock can tell: this shell holds it for the whole test.
 command -v flock >/dev/null || { echo "SKIP: flock is missing"; exit 77; }
-exec {lockfd}>"$XDG_RUNTIME_DIR/palaverly.lock"
+# Without /run/user/<uid> the lock lives beside the settings.
+mkdir -m 700 -p "$XDG_CONFIG_HOME/Quillmark"
+exec {lockfd}>"$XDG_CONFIG_HOME/Quillmark/palaverly.lock"
 flock -n "$lockfd" || { echo "FAIL: cannot take the lock"; exit 1; }
 
 checked=0

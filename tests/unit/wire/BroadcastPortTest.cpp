@@ -294,3 +294,50 @@ TEST(BroadcastPort, DestroyingThePortReleasesABlockedReceive) {
     receiver.JoinOrDie("Receive during destruction");
     EXPECT_EQ(result, ECANCELED);
 }
+
+TEST(BroadcastPort, ExtraDestinationsGetEveryDatagramOnce) {
+    Sink sink;
+    const std::uint16_t number = FreePort();
+    auto port = LoopbackPort(number, sink);
+    // 127.0.0.2 is loopback too: the receive socket hears both copies. The repetition of the
+    // destination itself is not sent again.
+    port->SetExtraDestinations({INADDR_LOOPBACK + 1, INADDR_LOOPBACK});
+    EXPECT_EQ(port->Routes(),
+              (std::vector<BroadcastRoute>{{INADDR_LOOPBACK, 0, 0}, {INADDR_LOOPBACK + 1, 0, 0}}));
+    const std::string first = Pattern(kDatagramSize, 'e');
+    ASSERT_EQ(port->Send(first.data(), kDatagramSize), 0);
+    std::string buffer(kDatagramSize, '\0');
+    for (int copy = 0; copy < 2; ++copy) {
+        ASSERT_EQ(port->Receive(buffer.data(), kDatagramSize), 0) << copy;
+        EXPECT_EQ(buffer, first) << copy;
+    }
+
+    // Cleared again: one copy only, so the next thing received is the second datagram.
+    port->SetExtraDestinations({});
+    const std::string second = Pattern(kDatagramSize, 's');
+    const std::string third = Pattern(kDatagramSize, 't');
+    ASSERT_EQ(port->Send(second.data(), kDatagramSize), 0);
+    ASSERT_EQ(port->Send(third.data(), kDatagramSize), 0);
+    ASSERT_EQ(port->Receive(buffer.data(), kDatagramSize), 0);
+    EXPECT_EQ(buffer, second);
+    ASSERT_EQ(port->Receive(buffer.data(), kDatagramSize), 0);
+    EXPECT_EQ(buffer, third);
+}
+
+TEST(BroadcastPort, TheLimitedBroadcastNeverGoesThroughLoopback) {
+    // Only the routes are looked at: nothing is sent from this namespace.
+    Sink sink;
+    CBroadcastPort port(FreePort(), sink.Get());
+    const std::vector<InterfaceAddress> interfaces = LocalInterfaceAddresses();
+    const std::vector<BroadcastRoute> routes = port.Routes();
+    ASSERT_FALSE(routes.empty());
+    EXPECT_EQ(routes, ChooseBroadcastRoutes(interfaces, {}));
+    for (const BroadcastRoute& route : routes) {
+        EXPECT_EQ(route.destination, INADDR_BROADCAST);
+        for (const InterfaceAddress& nic : interfaces) {
+            if (nic.loopback) {
+                EXPECT_NE(route.interfaceIndex, nic.index) << nic.name;
+            }
+        }
+    }
+}
