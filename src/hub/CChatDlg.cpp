@@ -472,6 +472,9 @@ void CChatDlg::OnBeep(const Datagram& d, const std::string& receptionTime) {
                                         ? m_templates.Text(Notice::BeepReceived)
                                         : m_templates.Text(Notice::BeepSent);
         m_chatLog.AddLogRow(receiverHandle, senderHandle, receptionTime, kind, notice);
+        if (sender != m_computerName)
+            m_events.MessageArrived(
+                {IncomingMessage::Kind::Alert, IsBroadcastKind(d), sender, senderHandle, notice});
     }
     if (m_options.m_flgUseBeepSound == 1) {
         if (!m_options.m_soundFilePath.empty())
@@ -497,8 +500,11 @@ void CChatDlg::OnSend(const Datagram& d, const std::string& receptionTime) {
     if (m_computerName != sender && m_computerName != receiver)
         return;
     bool popup = m_options.m_flgPopupAllMsg == 1 || m_options.m_flgPopupToYouMsg == 1;
-    m_chatLog.AddLogRow(receiverHandle, senderHandle, receptionTime, kind,
-                        ReadField(d, kSendTextOffset));
+    std::string text = ReadField(d, kSendTextOffset);
+    m_chatLog.AddLogRow(receiverHandle, senderHandle, receptionTime, kind, text);
+    if (sender != m_computerName)
+        m_events.MessageArrived({IncomingMessage::Kind::Message, IsBroadcastKind(d), sender,
+                                 senderHandle, std::move(text)});
     if (popup)
         m_events.Popup();
 }
