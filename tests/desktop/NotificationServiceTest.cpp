@@ -126,6 +126,27 @@ private slots:
         QCOMPARE(displayed, QStringLiteral("Bob：個人メッセージ\n<b>bold</b> & <i>x</i>"));
     }
 
+    void alertShowsTheNoticeTheTargetLogs() {
+        CChatWindowTestPeer(*m_peer->window).Station().BeepAction([] { return false; });
+        m_lan->Pump();
+        QTRY_VERIFY_WITH_TIMEOUT(Settled(1) && Displayed() == 1, 15000);
+        const auto shown = TakeAll();
+        QCOMPARE(shown.size(), std::size_t(1));
+        QCOMPARE(shown[0].summary, QStringLiteral("Bob：BEEP攻撃"));
+        QCOMPARE(shown[0].body, QStringLiteral("BEEP攻撃を受けています！！"));
+    }
+
+    void clickingTheNotificationShowsTheWindow() {
+        Send("look at me");
+        QTRY_VERIFY_WITH_TIMEOUT(Settled(1) && Displayed() == 1, 15000);
+        QVERIFY(!m_target->window->isVisible());
+        // The daemon's default action on the first notification shown, as a click does it.
+        Dunstctl({"action", "0"});
+        QTRY_VERIFY_WITH_TIMEOUT(m_target->window->isVisible(), 15000);
+        QCOMPARE(CChatWindowTestPeer(*m_target->window).Notifier().Count(), 0);
+        TakeAll();
+    }
+
     void ownMessagesDoNotNotify() {
         CChatWindowTestPeer target(*m_target->window);
         QVERIFY(target.Station().SetMark("PCB", true));
