@@ -3,13 +3,12 @@
 # dunst notification daemon on it, set up to keep every notification on the screen until it
 # is closed. Needs a display (with_xvfb.sh). Only the dunst started here is stopped.
 set -u
-if [ -z "${PALAVERLY_PRIVATE_BUS:-}" ]; then
-    command -v dbus-run-session >/dev/null || { echo "SKIP: dbus-run-session missing"; exit 77; }
-    PALAVERLY_PRIVATE_BUS=1 exec dbus-run-session -- "$0" "$@"
-fi
-for tool in dunst dunstctl dbus-send; do
+for tool in dunst dunstctl dbus-send dbus-daemon dbus-run-session; do
     command -v $tool >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
 done
+if [ -z "${PALAVERLY_PRIVATE_BUS:-}" ]; then
+    PALAVERLY_PRIVATE_BUS=1 exec dbus-run-session -- "$0" "$@"
+fi
 [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || { echo "SKIP: no session bus"; exit 77; }
 [ -n "${DISPLAY:-}" ] || { echo "SKIP: no display"; exit 77; }
 
