@@ -113,6 +113,21 @@ private slots:
         QVERIFY(roster.IsMarked(bob));
         QVERIFY(table->unselectRow(bob));
         QVERIFY(!roster.IsMarked(bob));
+
+        // The chat log: its columns by name, a new row with its cells, single selection.
+        QAccessibleTableInterface* log =
+            QAccessible::queryAccessibleInterface(peer.LogView())->tableInterface();
+        QVERIFY(log);
+        QStringList logHeaders;
+        for (int c = 0; c < log->columnCount(); ++c)
+            logHeaders << log->columnDescription(c);
+        QCOMPARE(logHeaders, (QStringList{"受信者", "送信者", "時刻", "種別", "内容"}));
+        QVERIFY(peer.Station().SetMark("PCB", true));
+        QCOMPARE(peer.Station().SendAction("logged"), CChatDlg::SendResult::Sent);
+        lan.Pump();
+        QCOMPARE(log->rowCount(), 1);
+        QCOMPARE(log->cellAt(0, 4)->text(QAccessible::Name), QStringLiteral("logged"));
+        QCOMPARE(log->cellAt(0, 0)->text(QAccessible::Name), QStringLiteral("Bob"));
     }
 
     void everyControlOfEachDialogIsNamed_data() {
