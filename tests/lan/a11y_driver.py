@@ -2,8 +2,9 @@
 """Drives the desktop program the way a screen reader user does, through the accessibility
 bus only. Runs inside a private session bus (dbus-run-session) on a host with a display:
 starts the accessibility bus and the program, finds the roster row whose handle is
---peer-handle, marks it by selecting it, writes --text into the message edit and presses
-the send button, all by their accessible names. Prints READY, then SENT; "quit" on stdin
+--peer-handle, marks it by selecting it, types --text into the message edit as key events
+and inserts --append after it through the editable-text interface, and presses the send
+button, all found by their accessible names. Prints READY, then SENT; "quit" on stdin
 ends the program, whose exit code it prints as EXIT <code>. Exit code 77: a component is
 missing."""
 
@@ -15,6 +16,14 @@ import sys
 import time
 
 LAUNCHER_PATHS = ("/usr/libexec/at-spi-bus-launcher", "/usr/lib/at-spi2-core/at-spi-bus-launcher")
+
+
+START = time.monotonic()
+
+
+def progress(what):
+    # On stderr, so that a run that stalls tells where.
+    print(f"{time.monotonic() - START:6.2f} {what}", file=sys.stderr, flush=True)
 
 
 def skip(why):
@@ -45,7 +54,8 @@ def main():
     parser.add_argument("--desktop", required=True)
     parser.add_argument("--port", default="43")
     parser.add_argument("--peer-handle", required=True)
-    parser.add_argument("--text", required=True)
+    parser.add_argument("--text", required=True, help="typed as keys (ASCII)")
+    parser.add_argument("--append", default="", help="then inserted as text (any script)")
     args = parser.parse_args()
     launcher = next((p for p in LAUNCHER_PATHS if os.path.exists(p)), None)
     if not launcher:
@@ -60,18 +70,22 @@ def main():
     program = None
     try:
         wait_for("the accessibility bus", lambda: name_owned("org.a11y.Bus"), 20)
+        progress("accessibility bus up")
         try:
             import pyatspi  # after the bus is there: it asks for the bus when imported
         except ImportError:
             skip("python3-pyatspi missing")
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
         program = subprocess.Popen([args.desktop, args.port], env=env, stdin=subprocess.DEVNULL)
+        progress("program started")
 
         def find(root, role, name):
             return pyatspi.findDescendant(
                 root, lambda a: a is not None and a.getRole() == role and a.name == name)
 
         def app():
+            if program.poll() is not None:
+                raise SystemExit(f"the program ended with {program.returncode}")
             desktop = pyatspi.Registry.getDesktop(0)
             for i in range(desktop.childCount):
                 a = desktop.getChildAtIndex(i)
@@ -80,6 +94,7 @@ def main():
             return None
 
         application = wait_for("the chat window on the accessibility bus", app, 30)
+        progress("chat window found")
         send = find(application, pyatspi.ROLE_PUSH_BUTTON, "送信")
         edit = wait_for("the message edit",
                         lambda: pyatspi.findDescendant(
@@ -107,10 +122,19 @@ def main():
         if not table.addRowSelection(row):
             raise SystemExit("the roster refused the selection")
         wait_for("the mark", lambda: table.isRowSelected(row), 5)
-        text = edit.queryEditableText()
-        text.setTextContents(args.text)
-        wait_for("the text in the edit",
-                 lambda: edit.queryText().getText(0, -1) == args.text, 5)
+        # Typed as keys into the focused edit, as the registry synthesizes them.
+        edit.queryComponent().grabFocus()
+        wait_for("the focus in the message edit",
+                 lambda: edit.getState().contains(pyatspi.STATE_FOCUSED), 5)
+        pyatspi.Registry.generateKeyboardEvent(0, args.text, pyatspi.KEY_STRING)
+        wait_for("the typed text in the edit",
+                 lambda: edit.queryText().getText(0, -1) == args.text, 10)
+        # What keys cannot type here (no input method) goes in as an assistive tool puts it.
+        full = args.text + args.append
+        if args.append:
+            edit.queryEditableText().insertText(len(args.text), args.append, len(args.append))
+            wait_for("the appended text in the edit",
+                     lambda: edit.queryText().getText(0, -1) == full, 5)
         action = send.queryAction()
         names = [action.getName(i) for i in range(action.nActions)]
         action.doAction(names.index("Press") if "Press" in names else 0)
