@@ -1,6 +1,7 @@
 // Desktop notifications: folding a burst into one notification, the body as plain text, the
 // service's signals, a missing service, and what the chat window hands to the notifier.
 
+#include "CChatWindowTestPeer.h"
 #include "DesktopFixture.h"
 #include "desktop/CDesktopNotifier.h"
 #include "text/Cp932.h"
@@ -213,6 +214,42 @@ private slots:
         lan.Pump();
         bus->AnswerAll();
         QVERIFY(bus->calls.empty());
+    }
+
+    void windowInFrontTakesNoNotificationAndClosesTheShowingOne() {
+        CDesktopLan lan;
+        auto bus = std::make_shared<CFakeBusState>();
+        lan.notificationBus = [bus] { return std::make_unique<CFakeBus>(bus); };
+        auto& a = lan.Add("PCA", "Alice");
+        lan.notificationBus = []() -> std::unique_ptr<INotificationBus> { return nullptr; };
+        auto& b = lan.Add("PCB", "Bob");
+        lan.Pump();
+        CChatDlg& atB = Peer(*b.window).Station();
+        QVERIFY(atB.SetMark("PCA", true));
+        QCOMPARE(atB.SendAction("while hidden"), CChatDlg::SendResult::Sent);
+        lan.Pump();
+        bus->AnswerAll();
+        QCOMPARE(Peer(*a.window).Notifier().Count(), 1);
+
+        // The user brings the window up: the notification goes, and what arrives while the
+        // window is in front is only logged.
+        bus->calls.clear();
+        Peer(*a.window).ShowAction();
+        QVERIFY(QTest::qWaitForWindowActive(a.window.get()));
+        QCOMPARE(Calls(*bus), (QStringList{"close 7"}));
+        QCOMPARE(atB.SendAction("while shown"), CChatDlg::SendResult::Sent);
+        lan.Pump();
+        bus->AnswerAll();
+        QCOMPARE(Calls(*bus), (QStringList{"close 7"}));
+        QCOMPARE(Peer(*a.window).Notifier().Count(), 0);
+
+        // Hidden again, the next message notifies anew.
+        Peer(*a.window).HideAction();
+        QVERIFY(!a.window->isVisible());
+        QCOMPARE(atB.SendAction("hidden again"), CChatDlg::SendResult::Sent);
+        lan.Pump();
+        bus->AnswerAll();
+        QCOMPARE(Calls(*bus).last(), QStringLiteral("notify 0|Bob：個人メッセージ|hidden again"));
     }
 };
 
