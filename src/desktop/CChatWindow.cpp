@@ -1,5 +1,7 @@
 #include "desktop/CChatWindow.h"
 
+#include "desktop/CDBusNotificationBus.h"
+#include "desktop/CDesktopNotifier.h"
 #include "desktop/CInputEdit.h"
 #include "desktop/CMarkListCtrl.h"
 #include "dialogs/CDialogCommands.h"
@@ -52,6 +54,10 @@ CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop,
         };
 
     setFont(m_layout.Units().Font());
+    std::unique_ptr<INotificationBus> bus = m_desktop.notificationBus
+                                                ? m_desktop.notificationBus()
+                                                : std::make_unique<CDBusNotificationBus>();
+    m_notifier = std::make_unique<CDesktopNotifier>(std::move(bus), [this] { ShowAction(); });
 
     station.measure = [this](std::string_view text) { return TextWidth(text); };
     m_station = std::make_unique<CChatDlg>(static_cast<IChatFrontEnd&>(*this), std::move(station));
@@ -148,6 +154,13 @@ void CChatWindow::CreateControls() {
         AddEdit(new QLineEdit(this), kStatusEdit, CChatDlg::kStatusLimit, 110, 3, 50, 14);
     AddButton(kRefreshButton, QStringLiteral("更新"), 5, 215, 40, 13);
 
+    // The controls the template leaves without a label of their own are named here; the
+    // roster is named without the member count its group's caption carries.
+    m_messageEdit->setAccessibleName(QStringLiteral("ﾒｯｾｰｼﾞ"));
+    m_statusEdit->setAccessibleName(QStringLiteral("状態"));
+    m_ticker->setAccessibleName(QStringLiteral("ﾃｨｯｶｰ"));
+    m_rosterView->setAccessibleName(QStringLiteral("ﾕｰｻﾞｰ情報"));
+    Button(kPhraseButton)->setAccessibleName(QStringLiteral("定型ﾌｫｰﾑ"));
     m_layout.FitFrames();
     // Only the template's tab stops take the focus from the keyboard.
     for (QLineEdit* edit : {m_handleEdit, m_statusEdit, m_ticker})
@@ -330,6 +343,13 @@ void CChatWindow::Beep() {
 
 void CChatWindow::Popup() {
     ShowAction();
+}
+
+void CChatWindow::MessageArrived(const IncomingMessage& message) {
+    // The user sees the window: the log row is notice enough.
+    const bool seen = isVisible() && !isMinimized() && isActiveWindow();
+    if (m_station->Options().m_flgDesktopNotify != 0 && !seen)
+        m_notifier->Arrived(message);
 }
 
 void CChatWindow::CloseRequested() {
@@ -531,6 +551,8 @@ void CChatWindow::closeEvent(QCloseEvent* event) {
 
 void CChatWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_notifier)
+        m_notifier->Dismiss();
     if (event->type() != QEvent::WindowStateChange || m_restoringPlacement)
         return;
     auto* change = static_cast<QWindowStateChangeEvent*>(event);

@@ -5,6 +5,7 @@
 #include "desktop/CAlertSound.h"
 #include "desktop/CMarkListCtrl.h"
 #include "desktop/CWindowTimers.h"
+#include "desktop/INotificationBus.h"
 #include "hub/CChatDlg.h"
 #include "hub/IChatFrontEnd.h"
 #include "qtsupport/CCp932Validator.h"
@@ -24,6 +25,7 @@ class QSystemTrayIcon;
 
 namespace palaverly {
 
+class CDesktopNotifier;
 class CDialogCommands;
 class CInputEdit;
 class CMarkListCtrl;
@@ -41,6 +43,8 @@ struct DesktopEnvironment {
     bool showNoticeBoxes = true;
     /// The clock the window timers keep their phase by (the system's monotonic one if empty).
     MonotonicClock monotonic;
+    /// The desktop notification service: the session bus's if empty; none if it makes null.
+    std::function<std::unique_ptr<INotificationBus>()> notificationBus;
 };
 
 class CChatWindow : public QWidget, private IChatFrontEnd {
@@ -156,6 +160,7 @@ private:
     std::int32_t WindowTextColour() override;
     void ShowNotice(const std::string& caption, const std::string& text) override;
     void Popup() override;
+    void MessageArrived(const IncomingMessage& message) override;
     void CloseRequested() override;
     void PlaySound(const std::string& path) override;
     void Beep() override;
@@ -199,6 +204,7 @@ private:
     int m_idleCount = 0;
 
     CAlertSound m_sound;
+    std::unique_ptr<CDesktopNotifier> m_notifier;
     bool m_restoringPlacement = false;
     bool m_quitting = false;
     bool m_shutDown = false;

@@ -462,11 +462,11 @@ void CChatDlg::OnBye(const Datagram& d) {
 std::optional<CChatDlg::Addressed> CChatDlg::AddressedHere(const Datagram& d) const {
     Addressed a;
     a.receiver = ReadField(d, kReceiverOffset);
-    const std::string sender = ReadField(d, kSenderOffset);
-    if (m_computerName != sender && m_computerName != a.receiver)
+    a.sender = ReadField(d, kSenderOffset);
+    if (m_computerName != a.sender && m_computerName != a.receiver)
         return std::nullopt;
     a.kind = cp932::Sjis(IsBroadcastKind(d) ? "同報" : "個人");
-    a.senderHandle = m_roster.FindHandleByComputerName(sender);
+    a.senderHandle = m_roster.FindHandleByComputerName(a.sender);
     a.receiverHandle = m_roster.FindHandleByComputerName(a.receiver);
     return a;
 }
@@ -480,6 +480,9 @@ void CChatDlg::OnBeep(const Datagram& d, const std::string& receptionTime) {
                                         ? m_templates.Text(Notice::BeepReceived)
                                         : m_templates.Text(Notice::BeepSent);
         m_chatLog.AddLogRow(a->receiverHandle, a->senderHandle, receptionTime, a->kind, notice);
+        if (a->sender != m_computerName)
+            m_events.MessageArrived({IncomingMessage::Kind::Alert, IsBroadcastKind(d), a->sender,
+                                     a->senderHandle, notice});
     }
     if (m_options.m_flgUseBeepSound == 1) {
         if (!m_options.m_soundFilePath.empty())
@@ -501,8 +504,11 @@ void CChatDlg::OnSend(const Datagram& d, const std::string& receptionTime) {
     if (!a)
         return;
     bool popup = m_options.m_flgPopupAllMsg == 1 || m_options.m_flgPopupToYouMsg == 1;
-    m_chatLog.AddLogRow(a->receiverHandle, a->senderHandle, receptionTime, a->kind,
-                        ReadField(d, kSendTextOffset));
+    std::string text = ReadField(d, kSendTextOffset);
+    m_chatLog.AddLogRow(a->receiverHandle, a->senderHandle, receptionTime, a->kind, text);
+    if (a->sender != m_computerName)
+        m_events.MessageArrived({IncomingMessage::Kind::Message, IsBroadcastKind(d), a->sender,
+                                 a->senderHandle, std::move(text)});
     if (popup)
         m_events.Popup();
 }

@@ -171,6 +171,7 @@ private:
 
     /// A message or alert that concerns this station: its kind and the two handles.
     struct Addressed {
+        std::string sender;   // computer name
         std::string receiver; // computer name
         std::string kind;
         std::string senderHandle;

@@ -8,6 +8,16 @@
 
 namespace palaverly {
 
+/// A message or alert from another station that concerns this one (texts CP932).
+struct IncomingMessage {
+    enum class Kind { Message, Alert };
+    Kind kind = Kind::Message;
+    bool broadcast = false;     // SENDM or BEEPM
+    std::string senderComputer; // the sender field
+    std::string senderHandle;   // from the roster; empty when the sender has no row
+    std::string text;           // the message, or for an alert the notice it logged
+};
+
 class IStationEvents {
 public:
     virtual ~IStationEvents() = default;
@@ -40,6 +50,10 @@ public:
 
     /// A chat-log row was added (receiver, sender, time, kind, content; CP932).
     virtual void LogRowAdded(int /*row*/) {}
+
+    /// A message or alert from another station that concerns this one has been logged; the
+    /// station's own coming back are not reported. Before the pop-up, if any.
+    virtual void MessageArrived(const IncomingMessage& /*message*/) {}
 
     /// The system window-text colour now (0x00BBGGRR), for chat-log rows.
     virtual std::int32_t WindowTextColour() { return 0; }

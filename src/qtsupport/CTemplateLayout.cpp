@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -180,7 +181,72 @@ int CTemplateLayout::FitFrames() {
             w->setGeometry(r);
         }
     }
-    return Extent().width() - widthBefore;
+    const int grown = Extent().width() - widthBefore;
+    NameControls();
+    return grown;
+}
+
+QString CTemplateLayout::NameOfCaption(const QString& caption) {
+    QString name = caption;
+    // A Japanese caption carries its mnemonic in brackets at the end: "送信(&S)".
+    static const QRegularExpression kBracketed(QStringLiteral("\\(&[^&]\\)$"));
+    name.remove(kBracketed);
+    QString out;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (name[i] == QLatin1Char('&') && i + 1 < name.size())
+            ++i; // "&&" is one ampersand, "&X" is X
+        out += name[i];
+    }
+    return out.trimmed();
+}
+
+void CTemplateLayout::NameControls() {
+    const int sideGap = m_units.ToPixels(0, 0, 16, 0).width();
+    const int aboveGap = m_units.ToPixels(0, 0, 0, 4).height();
+    for (QWidget* w : m_order) {
+        if (!w->accessibleName().isEmpty() || qobject_cast<QLabel*>(w) ||
+            qobject_cast<QGroupBox*>(w))
+            continue;
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            w->setAccessibleName(NameOfCaption(button->text()));
+            continue;
+        }
+        const QRect r = m_placed[w];
+        QLabel* best = nullptr;
+        int bestDistance = 0;
+        for (QWidget* other : m_order) {
+            auto* label = qobject_cast<QLabel*>(other);
+            if (!label || label->text().isEmpty())
+                continue;
+            const QRect l = m_placed[label];
+            const bool sameRow = l.top() <= r.bottom() && l.bottom() >= r.top();
+            const bool overlapsColumn = l.left() <= r.right() && l.right() >= r.left();
+            int distance = -1;
+            if (sameRow && l.right() < r.left() && r.left() - l.right() <= sideGap)
+                distance = r.left() - l.right();
+            else if (overlapsColumn && l.bottom() < r.top() + 1 && r.top() - l.bottom() <= aboveGap)
+                distance = r.top() - l.bottom();
+            if (distance >= 0 && (!best || distance < bestDistance)) {
+                best = label;
+                bestDistance = distance;
+            }
+        }
+        if (best) {
+            if (!best->text().contains(QLatin1Char('&'))) // a buddy would make it a mnemonic
+                best->setBuddy(w);
+            w->setAccessibleName(NameOfCaption(best->text()));
+            continue;
+        }
+        const Group* frame = nullptr;
+        for (const Group& g : m_groups)
+            if (g.templateRect.contains(r) &&
+                (!frame || frame->templateRect.contains(g.templateRect)))
+                frame = &g;
+        if (frame && !frame->box->title().isEmpty())
+            w->setAccessibleName(NameOfCaption(frame->box->title()));
+        else
+            w->setAccessibleName(m_owner.windowTitle());
+    }
 }
 
 QRect CTemplateLayout::Extent() const {

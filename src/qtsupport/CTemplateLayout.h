@@ -60,7 +60,16 @@ public:
     /// After the last control: every group frame grows to hold the controls that the template
     /// puts in it, with the margin the template gives; what lies to the right of a grown frame
     /// moves right by as much. Returns how much wider the whole layout became, in pixels.
+    /// Then every control gets its accessible name (NameControls).
     int FitFrames();
+    /// Accessible names for assistive technology: a button or check box is named by its
+    /// caption without the mnemonic; an edit, slider or list by the label just left of it or
+    /// just above it, else by the innermost group that frames it, else by the window title.
+    /// Labels and groups keep Qt's own name, their (changing) text. A name set beforehand
+    /// stays.
+    void NameControls();
+    /// A caption as a name: "送信(&S)" is "送信", "&Open" is "Open", "&&" is "&".
+    static QString NameOfCaption(const QString& caption);
     /// The rectangle that holds every control (origin included).
     QRect Extent() const;
     /// Where the template put `widget`, in pixels, before any caption or frame grew; an

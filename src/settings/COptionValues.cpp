@@ -41,6 +41,8 @@ constexpr NumberValue kNumbers[] = {
     {"Color MyMessage", &COptionValues::m_colorMyMessage, 16711680},
 };
 
+// Read only: the options dialog has no place for it, so its save must not overwrite it.
+constexpr NumberValue kDesktopNotify = {"Flg DesktopNotify", &COptionValues::m_flgDesktopNotify, 1};
 constexpr const char* kLogSavePath = "LogSavePath";
 constexpr const char* kSoundFilePath = "SoundFilePath";
 
@@ -50,6 +52,9 @@ void COptionValues::LoadSettings(const CSettingsStore& store) {
     for (const auto& number : kNumbers)
         this->*number.member =
             store.ReadNumber(number.name, CSettingsStore::kValueLimit).value_or(number.fallback);
+    this->*kDesktopNotify.member =
+        store.ReadNumber(kDesktopNotify.name, CSettingsStore::kValueLimit)
+            .value_or(kDesktopNotify.fallback);
     m_logSavePath =
         store.ReadText(kLogSavePath, CSettingsStore::kValueLimit).value_or(DefaultLogSavePath());
     if (auto sound = store.ReadText(kSoundFilePath, CSettingsStore::kValueLimit))

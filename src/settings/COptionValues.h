@@ -29,6 +29,7 @@ struct COptionValues {
     int m_autoCloseTimming = 3;               // "AutoClose Timming", 1..30, unit 10 s
     int m_recvTimming = 30;                   // "Recv Timming", 0..150, unit 1 ms
     std::int32_t m_colorMyMessage = 16711680; // "Color MyMessage", COLORREF 0x00BBGGRR
+    int m_flgDesktopNotify = 1;               // "Flg DesktopNotify", set by hand, not saved
     std::string m_logSavePath;                // "LogSavePath" (CP932); default DefaultLogSavePath()
     std::string m_soundFilePath;              // "SoundFilePath" (CP932), empty by default
 
@@ -36,7 +37,8 @@ struct COptionValues {
     /// default, except "SoundFilePath", which keeps its current value. Values are kept as
     /// stored: a timing outside its range is not clamped here (the dialog does that).
     void LoadSettings(const CSettingsStore& store);
-    /// Writes every value to the store in one replacement, numbers and flags as "%d".
+    /// Writes every value to the store in one replacement, numbers and flags as "%d";
+    /// "Flg DesktopNotify", which the options dialog does not show, is left as it stands.
     /// 0, or -1 when the store could not be written.
     int SaveSettings(CSettingsStore& store) const;
 

@@ -3,6 +3,7 @@
 // station, its controls, its tray, its auto-hide state and its window operations.
 
 #include "desktop/CChatWindow.h"
+#include "desktop/CDesktopNotifier.h"
 #include "desktop/CInputEdit.h"
 #include "desktop/CMarkListCtrl.h"
 #include "dialogs/CDialogCommands.h"
@@ -39,6 +40,7 @@ public:
     bool TimersRunning() const { return m_w.TimersRunning(); }
     int TimerInterval(int id) const { return m_w.TimerInterval(id); }
     CDialogCommands& Dialogs() const { return *m_w.m_dialogs; }
+    CDesktopNotifier& Notifier() const { return *m_w.m_notifier; }
     CWindowTimers& Timers() const { return m_w.m_timers; }
     QRect FromDialogUnits(int x, int y, int w, int h) const {
         return m_w.m_layout.ToPixels(x, y, w, h);

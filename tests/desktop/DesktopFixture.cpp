@@ -52,6 +52,7 @@ CDesktopStation& CDesktopLan::Add(const std::string& computer, const std::string
     desktop.shiftDown = [this] { return shiftDown; };
     desktop.showNoticeBoxes = false;
     desktop.monotonic = [this] { return monotonicMs; };
+    desktop.notificationBus = notificationBus;
     t->window = std::make_unique<CChatWindow>(std::move(env), desktop);
     if (start)
         t->window->Start();

@@ -44,6 +44,10 @@ public:
     std::int64_t monotonicMs = 0;
     CSimulatedLan lan;
     bool shiftDown = false;
+    /// The notification service of the windows added from now on; none by default, so that
+    /// no test reaches a session bus it did not set up. Empty: the session bus's.
+    std::function<std::unique_ptr<INotificationBus>()> notificationBus =
+        []() -> std::unique_ptr<INotificationBus> { return nullptr; };
 
 private:
     QTemporaryDir m_root;

@@ -23,7 +23,15 @@ public:
     }
     void PlaySound(const std::string& path) override { sounds.push_back(path); }
     void Beep() override { ++beeps; }
-    void Popup() override { ++popups; }
+    void Popup() override {
+        ++popups;
+        arrivals.push_back("popup");
+    }
+    void MessageArrived(const IncomingMessage& m) override {
+        arrivals.push_back(std::string(m.kind == IncomingMessage::Kind::Alert ? "alert" : "msg") +
+                           (m.broadcast ? "M" : "") + "|" + m.senderComputer + "|" +
+                           cp932::ToUtf8(m.senderHandle) + "|" + cp932::ToUtf8(m.text));
+    }
     void CloseRequested() override { ++closes; }
     void TickerTextChanged(const std::string& text) override { tickers.push_back(text); }
     void MemberCountChanged(const std::string& caption, int) override {
@@ -51,6 +59,7 @@ public:
     int wakes = 0, beeps = 0, popups = 0, closes = 0, ready = 0;
     std::deque<std::function<void()>> posted;
     std::vector<std::string> notices, sounds, tickers, captions;
+    std::vector<std::string> arrivals; // MessageArrived and Popup, in order
 };
 
 struct CTestStation {

@@ -449,6 +449,33 @@ TEST_F(StationTest, EitherPopupFlagBringsTheWindowUpForEveryMessageToThisStation
     EXPECT_EQ(d.frontEnd.popups, 1);
 }
 
+TEST_F(StationTest, ArrivalsAreReportedForOtherStationsOnlyAndBeforeThePopup) {
+    auto& a = lan->Add("PCA", "A");
+    auto& b = lan->Add("PCB", "B", {"Flg Popup(ToYouMsg)=1"});
+    auto& c = lan->Add("PCC", "C");
+    lan->Pump();
+    Mark(a, {"PCB", "PCC"});
+    ASSERT_EQ(a.station->SendAction("<b>hi</b> & bye"), CChatDlg::SendResult::Sent);
+    lan->Pump();
+    EXPECT_TRUE(a.frontEnd.arrivals.empty()) << "its own messages coming back";
+    EXPECT_EQ(b.frontEnd.arrivals,
+              (std::vector<std::string>{"msgM|PCA|A|<b>hi</b> & bye", "popup"}));
+    EXPECT_EQ(c.frontEnd.arrivals, (std::vector<std::string>{"msgM|PCA|A|<b>hi</b> & bye"}));
+
+    // Alerts carry the notice the target logs; a silent one is not reported at all.
+    c.frontEnd.arrivals.clear();
+    Mark(a, {"PCB"});
+    Mark(c, {"PCA"});
+    c.station->BeepAction([] { return false; });
+    lan->Pump();
+    EXPECT_EQ(a.frontEnd.arrivals,
+              (std::vector<std::string>{"alert|PCC|C|BEEP攻撃を受けています！！"}));
+    EXPECT_TRUE(c.frontEnd.arrivals.empty());
+    c.station->BeepAction([] { return true; });
+    lan->Pump();
+    EXPECT_EQ(a.frontEnd.arrivals.size(), 1u);
+}
+
 TEST_F(StationTest, BeepSoundWithoutAFileIsSilentAndBeepmRowsAreBroadcasts) {
     auto& a = lan->Add("PCA", "A", {"Flg UseBeepSound=1", "SoundFilePath="});
     auto& b = lan->Add("PCB", "B", {"Flg UseBeepSound=1", "SoundFilePath="});

@@ -128,6 +128,24 @@ TEST_F(SettingValuesTest, TooLongLogSavePathFallsBackToDefault) {
     EXPECT_EQ(options.m_logSavePath, "/srv/data/palaverly");
 }
 
+TEST_F(SettingValuesTest, DesktopNotifyDefaultsOnAndSurvivesAnOptionsSave) {
+    COptionValues options;
+    options.m_flgDesktopNotify = 7;
+    options.LoadSettings(m_store);
+    EXPECT_EQ(options.m_flgDesktopNotify, 1) << "missing: on";
+
+    WriteFile(File(), "Flg DesktopNotify=0\n");
+    options.LoadSettings(m_store);
+    EXPECT_EQ(options.m_flgDesktopNotify, 0);
+    // The dialog has no check box for it: its save leaves the hand-set value alone.
+    options.m_flgDesktopNotify = 1;
+    ASSERT_EQ(options.SaveSettings(m_store), 0);
+    EXPECT_NE(ReadFile(File()).find("Flg DesktopNotify=0\n"), std::string::npos);
+    COptionValues again;
+    again.LoadSettings(m_store);
+    EXPECT_EQ(again.m_flgDesktopNotify, 0);
+}
+
 TEST_F(SettingValuesTest, DefaultLogSavePathWithoutXdgDataHome) {
     CScopedEnv home("HOME", "/home/taro");
     CScopedEnv data("XDG_DATA_HOME", nullptr);
