@@ -4,6 +4,7 @@
 
 #include "desktop/CAlertSound.h"
 #include "desktop/CMarkListCtrl.h"
+#include "desktop/CTrayWatcher.h"
 #include "desktop/CWindowTimers.h"
 #include "hub/CChatDlg.h"
 #include "hub/IChatFrontEnd.h"
@@ -11,9 +12,11 @@
 #include "qtsupport/CTemplateLayout.h"
 
 #include <QFont>
+#include <QPoint>
 #include <QPointer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 class QGroupBox;
 class QLabel;
@@ -35,6 +38,11 @@ class CChatWindowTestPeer;
 struct DesktopEnvironment {
     /// Whether a system tray is there to hold the icon (tests fix the answer).
     std::function<bool()> trayAvailable;
+    /// How often, in ms, the window asks again whether a tray is there (0: only at start).
+    int trayPollMs = CTrayWatcher::kDefaultPollMs;
+    /// Whether a window may choose its own position (not under Wayland); the platform's
+    /// answer when empty.
+    std::optional<bool> placesWindows;
     /// Whether Shift is held down at this moment (the BEEP's silent flag).
     std::function<bool()> shiftDown;
     /// Message boxes are shown; tests may keep them off the screen and read NoticeShown.
@@ -94,6 +102,10 @@ public:
     /// The orderly shutdown: edits taken, BYE, tray icon removed, handle, status and placement
     /// saved. Runs once.
     void Shutdown();
+    /// The shutdown once the display is gone: no widget is asked or touched. BYE, and the
+    /// handle, status and placement saved as the window last had them. Runs once (nothing
+    /// when the orderly shutdown has run).
+    void ShutdownWithoutDisplay();
 
 public slots:
     void OnTimer(int id);
@@ -156,6 +168,7 @@ private:
     void SetEditTexts(const std::string& handle, const std::string& status) override;
     void StartTimers() override;
     void RestartTimersAfterSave();
+    void OnTrayHostChanged(bool available);
     std::int32_t WindowTextColour() override;
 
     void CreateControls();
@@ -169,6 +182,10 @@ private:
     void OnLineCopy();
     void InsertIntoMessage(const QString& text);
     void SavePlacement();
+    /// The placement as the window stands now.
+    CWindowPos CurrentPlacement() const;
+    /// Hands the current placement to the station, so that it is at hand without the display.
+    void NotePlacement();
     void ShowTickerMenu(const QPoint& pos);
     int TextWidth(std::string_view cp932) const;
 
@@ -191,6 +208,7 @@ private:
     QSystemTrayIcon* m_tray = nullptr;
     std::unique_ptr<QMenu> m_trayMenu;
     bool m_trayAvailable = false;
+    std::unique_ptr<CTrayWatcher> m_trayWatcher;
 
     CWindowTimers m_timers;
     bool m_armed = false;
@@ -198,8 +216,13 @@ private:
 
     CAlertSound m_sound;
     bool m_restoringPlacement = false;
+    std::optional<QPoint> m_storedPosition; // "WindowPos" as read, where the platform places
+    // The edits' texts as they stand, for a shutdown that can no longer ask the widgets.
+    QString m_handleText;
+    QString m_statusText;
     bool m_quitting = false;
     bool m_shutDown = false;
+    bool m_displayLost = false;
 };
 
 } // namespace palaverly

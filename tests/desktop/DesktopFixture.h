@@ -6,6 +6,7 @@
 #include "wire/Datagram.h"
 
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,6 +45,11 @@ public:
     std::int64_t monotonicMs = 0;
     CSimulatedLan lan;
     bool shiftDown = false;
+    /// When set, the windows added after it ask this whether a tray is there (tests then poll
+    /// by hand through the window's tray watcher).
+    std::function<bool()> trayProbe;
+    /// Whether the windows added may place themselves (empty: the platform's answer).
+    std::optional<bool> placesWindows;
 
 private:
     QTemporaryDir m_root;
