@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6dbus6 libcanberra-dev
     iproute2 util-linux procps python3 binutils
     xvfb xauth trayer openbox xdotool x11-utils imagemagick fonts-noto-cjk
+    qt6-wayland weston xfce4-session dbus-daemon
     dpkg-dev lintian desktop-file-utils appstream groff-base gzip
 )
 
