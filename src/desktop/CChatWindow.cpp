@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QMoveEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QToolTip>
 
@@ -48,6 +49,11 @@ CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop,
                [this](int id) { OnTimer(id); }) {
     if (!m_desktop.trayAvailable)
         m_desktop.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    if (!m_desktop.placesWindows)
+        m_desktop.placesWindows =
+            !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    m_trayWatcher = std::make_unique<CTrayWatcher>(m_desktop.trayAvailable, m_desktop.trayPollMs);
+    connect(m_trayWatcher.get(), &CTrayWatcher::Changed, this, &CChatWindow::OnTrayHostChanged);
     if (!m_desktop.shiftDown)
         m_desktop.shiftDown = [] {
             return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
@@ -201,6 +207,10 @@ void CChatWindow::CreateControls() {
     }
     m_handleEdit->installEventFilter(this);
     m_statusEdit->installEventFilter(this);
+    connect(m_handleEdit, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_handleText = text; });
+    connect(m_statusEdit, &QLineEdit::textChanged, this,
+            [this](const QString& text) { m_statusText = text; });
     m_ticker->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_ticker, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { ShowTickerMenu(pos); });
@@ -294,6 +304,7 @@ void CChatWindow::Shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
+    m_trayWatcher->Stop();
     m_timers.KillAll();
     // Texts typed but not yet committed by a focus change are taken now, as the edits stand.
     TakeEdits();
@@ -304,6 +315,21 @@ void CChatWindow::Shutdown() {
         delete m_tray;
         m_tray = nullptr;
     }
+}
+
+void CChatWindow::ShutdownWithoutDisplay() {
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    m_displayLost = true;
+    m_trayWatcher->Stop();
+    m_timers.KillAll();
+    // The views would follow the station's last changes (its own roster row goes): they are
+    // cut off, as nothing can be drawn any more.
+    for (CMarkListCtrl* view : {m_logView, m_rosterView})
+        view->Model().blockSignals(true);
+    m_station->TakeHandleAndStatus(m_handleText.toStdString(), m_statusText.toStdString());
+    m_station->Shutdown(); // the placement was handed over at each change
 }
 
 // --- IChatFrontEnd ---
@@ -319,6 +345,8 @@ void CChatWindow::Post(std::function<void()> task) {
 }
 
 void CChatWindow::ShowNotice(const std::string& caption, const std::string& text) {
+    if (m_displayLost)
+        return;
     const QString qCaption = FromCp932(caption);
     const QString qText = FromCp932(text);
     emit NoticeShown(qCaption, qText);
@@ -357,23 +385,38 @@ void CChatWindow::CloseRequested() {
 }
 
 void CChatWindow::MemberCountChanged(const std::string& caption, int /*count*/) {
+    if (m_displayLost)
+        return;
     m_rosterGroup->setTitle(FromCp932(caption));
 }
 
 void CChatWindow::AddTrayIcon() {
-    m_trayAvailable = m_desktop.trayAvailable();
-    if (m_trayAvailable) {
-        m_tray = new QSystemTrayIcon(windowIcon(), this);
-        m_tray->setToolTip(QStringLiteral("Palaverly"));
-        m_tray->setContextMenu(m_trayMenu.get());
-        connect(m_tray, &QSystemTrayIcon::activated, this,
-                [this](QSystemTrayIcon::ActivationReason reason) {
-                    // Every left click toggles, the second of a double click included.
-                    if (reason == QSystemTrayIcon::Trigger ||
-                        reason == QSystemTrayIcon::DoubleClick)
-                        OnCommand(kCmdToggle);
-                });
-        m_tray->show();
+    // Made whatever the moment: Qt embeds it as soon as a tray host appears, and again when a
+    // restarted host takes the tray over. Until then the window is reachable without it.
+    m_tray = new QSystemTrayIcon(windowIcon(), this);
+    m_tray->setToolTip(QStringLiteral("Palaverly"));
+    m_tray->setContextMenu(m_trayMenu.get());
+    connect(m_tray, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                // Every left click toggles, the second of a double click included.
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                    OnCommand(kCmdToggle);
+            });
+    m_tray->show();
+    m_trayAvailable = m_trayWatcher->Start();
+}
+
+void CChatWindow::OnTrayHostChanged(bool available) {
+    if (m_shutDown)
+        return;
+    m_trayAvailable = available;
+    if (available) {
+        // A window minimized only because it could not hide now hides, as it was asked to.
+        if (isVisible() && isMinimized() && !m_station->Options().m_flgChatWindowCloseAndHide)
+            hide();
+    } else if (!isVisible()) {
+        // The host went with the icon: a hidden window would be out of reach.
+        showMinimized();
     }
 }
 
@@ -383,17 +426,15 @@ void CChatWindow::SetEditTexts(const std::string& handle, const std::string& sta
 }
 
 void CChatWindow::StartTimers() {
-    const COptionValues& options = m_station->Options();
-    m_timers.Set(kTickerTimer, options.m_scrollTimming * 10);
-    m_timers.Set(kBulletinTimer, options.m_msgDownloadTimming * 10000);
-    m_timers.Set(kAutoHideTimer, 1000);
+    RestartTimersAfterSave();
+    m_timers.Set(kAutoHideTimer, CWindowTimers::kAutoHidePeriodMs);
 }
 
 void CChatWindow::RestartTimersAfterSave() {
     // The auto-hide timer keeps its phase: it reads its setting on every tick.
     const COptionValues& options = m_station->Options();
-    m_timers.Set(kTickerTimer, options.m_scrollTimming * 10);
-    m_timers.Set(kBulletinTimer, options.m_msgDownloadTimming * 10000);
+    m_timers.Set(kTickerTimer, CWindowTimers::TickerPeriod(options.m_scrollTimming));
+    m_timers.Set(kBulletinTimer, CWindowTimers::BulletinPeriod(options.m_msgDownloadTimming));
 }
 
 bool CChatWindow::TimersRunning() const {
@@ -462,7 +503,7 @@ void CChatWindow::OnTimer(int id) {
     case kAutoHideTimer:
         if (!m_armed)
             return;
-        if (++m_idleCount > m_station->Options().m_autoCloseTimming * 10) {
+        if (++m_idleCount > CWindowTimers::AutoHideTicks(m_station->Options().m_autoCloseTimming)) {
             m_idleCount = 0;
             ToggleWindow();
         }
@@ -555,6 +596,7 @@ void CChatWindow::changeEvent(QEvent* event) {
         m_notifier->Dismiss();
     if (event->type() != QEvent::WindowStateChange || m_restoringPlacement)
         return;
+    NotePlacement();
     auto* change = static_cast<QWindowStateChangeEvent*>(event);
     const bool minimizedNow = windowState().testFlag(Qt::WindowMinimized);
     if (minimizedNow && !change->oldState().testFlag(Qt::WindowMinimized)) {
@@ -578,6 +620,7 @@ void CChatWindow::showEvent(QShowEvent* event) {
     FitMinimumToFrame();
     LayoutControls();
     m_timers.SetVisible(true);
+    NotePlacement();
 }
 
 void CChatWindow::hideEvent(QHideEvent* event) {
@@ -588,18 +631,21 @@ void CChatWindow::hideEvent(QHideEvent* event) {
     m_armed = false;
     m_idleCount = 0;
     m_timers.SetVisible(false);
+    NotePlacement();
 }
 
 void CChatWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     FitMinimumToFrame();
     LayoutControls();
+    NotePlacement();
 }
 
 void CChatWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     // A window manager that decorates the window moves the client area into its frame.
     FitMinimumToFrame();
+    NotePlacement();
 }
 
 void CChatWindow::FitMinimumToFrame() {
@@ -650,13 +696,27 @@ enum ShowState : std::uint32_t { kHidden = 0, kNormal = 1, kMinimized = 2, kMaxi
 
 void CChatWindow::RestorePlacement() {
     const std::optional<CWindowPos> placement = m_station->Placement();
+    if (placement)
+        m_storedPosition = QPoint(placement->m_left, placement->m_top);
+    // Computed wide: the edges may be any 32-bit numbers.
+    const std::int64_t width = placement ? std::int64_t(placement->m_right) - placement->m_left : 0;
+    const std::int64_t height =
+        placement ? std::int64_t(placement->m_bottom) - placement->m_top : 0;
     // An empty or inverted rectangle would give a window of no size: the template's stays.
-    if (!placement || placement->m_right <= placement->m_left ||
-        placement->m_bottom <= placement->m_top)
+    if (width <= 0 || height <= 0)
         return;
+    // A window larger than the whole desktop only costs memory for what nobody can see.
+    QSize largest(kMinimumWidth, kMinimumHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        largest = largest.expandedTo(screen->virtualSize());
+    const QSize size(static_cast<int>(std::min<std::int64_t>(width, largest.width())),
+                     static_cast<int>(std::min<std::int64_t>(height, largest.height())));
     m_restoringPlacement = true;
-    setGeometry(placement->m_left, placement->m_top, placement->m_right - placement->m_left,
-                placement->m_bottom - placement->m_top);
+    // Where windows are placed by the compositor, only the size and the show state apply.
+    if (*m_desktop.placesWindows)
+        setGeometry(QRect(QPoint(placement->m_left, placement->m_top), size));
+    else
+        resize(size);
     switch (placement->m_showCmd) {
     case kHidden:
         break;
@@ -671,13 +731,28 @@ void CChatWindow::RestorePlacement() {
         break;
     }
     m_restoringPlacement = false;
+    NotePlacement();
 }
 
 void CChatWindow::SavePlacement() {
+    m_station->SetPlacement(CurrentPlacement());
+}
+
+void CChatWindow::NotePlacement() {
+    if (m_shutDown || m_restoringPlacement)
+        return;
+    m_station->SetPlacement(CurrentPlacement());
+}
+
+CWindowPos CChatWindow::CurrentPlacement() const {
     CWindowPos p;
     p.m_minX = p.m_minY = p.m_maxX = p.m_maxY = -1;
     // The normal rectangle is the client area's, so that a restore puts it back exactly.
-    const QRect normal = (isMinimized() || isMaximized()) ? normalGeometry() : geometry();
+    QRect normal = (isMinimized() || isMaximized()) ? normalGeometry() : geometry();
+    // A client that cannot place its window does not know where it is either: the position
+    // stays as it was read, for the day the program runs where it can place it again.
+    if (!*m_desktop.placesWindows)
+        normal.moveTopLeft(m_storedPosition.value_or(QPoint(0, 0)));
     p.m_left = normal.left();
     p.m_top = normal.top();
     p.m_right = normal.left() + normal.width();
@@ -690,7 +765,7 @@ void CChatWindow::SavePlacement() {
         p.m_showCmd = kMaximized;
     else
         p.m_showCmd = kNormal;
-    m_station->SetPlacement(p);
+    return p;
 }
 
 } // namespace palaverly

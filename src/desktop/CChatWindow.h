@@ -4,6 +4,7 @@
 
 #include "desktop/CAlertSound.h"
 #include "desktop/CMarkListCtrl.h"
+#include "desktop/CTrayWatcher.h"
 #include "desktop/CWindowTimers.h"
 #include "desktop/INotificationBus.h"
 #include "hub/CChatDlg.h"
@@ -12,9 +13,11 @@
 #include "qtsupport/CTemplateLayout.h"
 
 #include <QFont>
+#include <QPoint>
 #include <QPointer>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 class QGroupBox;
 class QLabel;
@@ -37,6 +40,11 @@ class CChatWindowTestPeer;
 struct DesktopEnvironment {
     /// Whether a system tray is there to hold the icon (tests fix the answer).
     std::function<bool()> trayAvailable;
+    /// How often, in ms, the window asks again whether a tray is there (0: only at start).
+    int trayPollMs = CTrayWatcher::kDefaultPollMs;
+    /// Whether a window may choose its own position (not under Wayland); the platform's
+    /// answer when empty.
+    std::optional<bool> placesWindows;
     /// Whether Shift is held down at this moment (the BEEP's silent flag).
     std::function<bool()> shiftDown;
     /// Message boxes are shown; tests may keep them off the screen and read NoticeShown.
@@ -98,6 +106,10 @@ public:
     /// The orderly shutdown: edits taken, BYE, tray icon removed, handle, status and placement
     /// saved. Runs once.
     void Shutdown();
+    /// The shutdown once the display is gone: no widget is asked or touched. BYE, and the
+    /// handle, status and placement saved as the window last had them. Runs once (nothing
+    /// when the orderly shutdown has run).
+    void ShutdownWithoutDisplay();
 
 public slots:
     void OnTimer(int id);
@@ -152,6 +164,7 @@ private:
     void SetEditTexts(const std::string& handle, const std::string& status) override;
     void StartTimers() override;
     void RestartTimersAfterSave();
+    void OnTrayHostChanged(bool available);
 
     // IStationEvents
     void Wake() override;
@@ -176,6 +189,10 @@ private:
     void OnLineCopy();
     void InsertIntoMessage(const QString& text);
     void SavePlacement();
+    /// The placement as the window stands now.
+    CWindowPos CurrentPlacement() const;
+    /// Hands the current placement to the station, so that it is at hand without the display.
+    void NotePlacement();
     void ShowTickerMenu(const QPoint& pos);
     int TextWidth(std::string_view cp932) const;
 
@@ -198,6 +215,7 @@ private:
     QSystemTrayIcon* m_tray = nullptr;
     std::unique_ptr<QMenu> m_trayMenu;
     bool m_trayAvailable = false;
+    std::unique_ptr<CTrayWatcher> m_trayWatcher;
 
     CWindowTimers m_timers;
     bool m_armed = false;
@@ -206,8 +224,13 @@ private:
     CAlertSound m_sound;
     std::unique_ptr<CDesktopNotifier> m_notifier;
     bool m_restoringPlacement = false;
+    std::optional<QPoint> m_storedPosition; // "WindowPos" as read, where the platform places
+    // The edits' texts as they stand, for a shutdown that can no longer ask the widgets.
+    QString m_handleText;
+    QString m_statusText;
     bool m_quitting = false;
     bool m_shutDown = false;
+    bool m_displayLost = false;
 };
 
 } // namespace palaverly

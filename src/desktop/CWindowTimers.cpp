@@ -17,6 +17,18 @@ CWindowTimers::CWindowTimers(MonotonicClock clock, TickFn onTick, QObject* paren
     }
 }
 
+int CWindowTimers::TickerPeriod(int scrollTimming) {
+    return static_cast<int>(BoundedTimerPeriod(scrollTimming, 10));
+}
+
+int CWindowTimers::BulletinPeriod(int msgDownloadTimming) {
+    return static_cast<int>(BoundedTimerPeriod(msgDownloadTimming, 10000));
+}
+
+int CWindowTimers::AutoHideTicks(int autoCloseTimming) {
+    return static_cast<int>(BoundedTimerPeriod(autoCloseTimming, 10000) / kAutoHidePeriodMs);
+}
+
 std::size_t CWindowTimers::Index(int id) {
     return static_cast<std::size_t>(-id - 1);
 }

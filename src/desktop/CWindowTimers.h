@@ -18,6 +18,16 @@ class CWindowTimers : public QObject {
 public:
     enum TimerId { kTickerTimer = -1, kBulletinTimer = -2, kAutoHideTimer = -3 };
     using TickFn = std::function<void(int id)>;
+    static constexpr int kAutoHidePeriodMs = 1000;
+
+    // The periods from the stored timings. A hand-edited or foreign value is bounded below by
+    // one unit of its setting and above by an int of milliseconds; others are used as stored.
+    /// "Scroll Timming" × 10 ms.
+    static int TickerPeriod(int scrollTimming);
+    /// "MsgDownload Timming" × 10 s.
+    static int BulletinPeriod(int msgDownloadTimming);
+    /// The auto-hide ticks after which an idle window hides: "AutoClose Timming" × 10 s.
+    static int AutoHideTicks(int autoCloseTimming);
 
     CWindowTimers(MonotonicClock clock, TickFn onTick, QObject* parent = nullptr);
 

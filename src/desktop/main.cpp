@@ -5,6 +5,7 @@
 
 #include "cli/ProgramOptions.h"
 #include "desktop/CChatWindow.h"
+#include "desktop/CDisplayLossGuard.h"
 #include "desktop/CPowerEvents.h"
 #include "desktop/CSignalWatcher.h"
 #include "desktop/DesktopResources.h"
@@ -33,6 +34,9 @@ int main(int argc, char** argv) {
     InitDesktopResources();
 
     CChatWindow window(SystemEnvironment(port));
+    // A log-off may end the display before anything else reaches the program: the station
+    // then signs off and saves without the widgets.
+    CDisplayLossGuard::Install([&window] { window.ShutdownWithoutDisplay(); });
     // exit(), not quit(): quit() first asks every window to close, and ours only hides.
     CSignalWatcher signals_;
     QObject::connect(&signals_, &CSignalWatcher::Received, &app, [] { QApplication::exit(0); });
@@ -50,6 +54,7 @@ int main(int argc, char** argv) {
 
     window.Start();
     const int result = app.exec();
+    CDisplayLossGuard::Disarm();
     window.Shutdown();
     return result;
 }

@@ -1,5 +1,6 @@
 #include "sys/CTimerPhase.h"
 
+#include <algorithm>
 #include <ctime>
 #include <utility>
 
@@ -9,6 +10,16 @@ std::int64_t MonotonicMilliseconds() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+std::int64_t BoundedTimerPeriod(std::int64_t value, std::int64_t unitMs) {
+    const std::int64_t unit = std::clamp<std::int64_t>(unitMs, 1, kLongestTimerPeriodMs);
+    // Compared before multiplying: value * unit may not fit even 64 bits.
+    if (value < 1)
+        return unit;
+    if (value > kLongestTimerPeriodMs / unit)
+        return kLongestTimerPeriodMs;
+    return value * unit;
 }
 
 CTimerPhase::CTimerPhase(MonotonicClock clock) : m_clock(std::move(clock)) {}

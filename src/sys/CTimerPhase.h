@@ -14,6 +14,15 @@ using MonotonicClock = std::function<std::int64_t()>;
 /// The system's monotonic clock in milliseconds.
 std::int64_t MonotonicMilliseconds();
 
+/// The longest period a timer can be set to: what an int of milliseconds holds (24.8 days).
+inline constexpr std::int64_t kLongestTimerPeriodMs = 2147483647;
+
+/// The period in ms of a timer set from a stored setting `value` counted in units of `unitMs`
+/// (unitMs >= 1). A hand-edited value of 0 or below counts as one unit, so that no timer spins
+/// or floods; a value whose period would not fit an int of milliseconds gets the longest
+/// period. Every value in between is used as stored.
+std::int64_t BoundedTimerPeriod(std::int64_t value, std::int64_t unitMs);
+
 class CTimerPhase {
 public:
     explicit CTimerPhase(MonotonicClock clock);

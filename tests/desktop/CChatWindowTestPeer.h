@@ -35,6 +35,7 @@ public:
     QMenu* TrayMenu() const { return m_w.m_trayMenu.get(); }
     QSystemTrayIcon* TrayIcon() const { return m_w.m_tray; }
     bool TrayAvailable() const { return m_w.m_trayAvailable; }
+    CTrayWatcher& TrayWatcher() const { return *m_w.m_trayWatcher; }
     int IdleCount() const { return m_w.IdleCount(); }
     bool Armed() const { return m_w.Armed(); }
     bool TimersRunning() const { return m_w.TimersRunning(); }

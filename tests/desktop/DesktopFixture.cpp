@@ -47,8 +47,14 @@ CDesktopStation& CDesktopLan::Add(const std::string& computer, const std::string
     env.stationId = [] { return std::string("010000000001"); };
     env.receiveThread = false;
     DesktopEnvironment desktop;
-    if (trayAvailable) // otherwise the window asks the platform
+    if (trayProbe) {
+        desktop.trayAvailable = trayProbe;
+        desktop.trayPollMs = 0;
+    } else if (trayAvailable) { // otherwise the window asks the platform
         desktop.trayAvailable = [tray = *trayAvailable] { return tray; };
+        desktop.trayPollMs = 0;
+    }
+    desktop.placesWindows = placesWindows;
     desktop.shiftDown = [this] { return shiftDown; };
     desktop.showNoticeBoxes = false;
     desktop.monotonic = [this] { return monotonicMs; };

@@ -6,6 +6,7 @@
 #include "wire/Datagram.h"
 
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,6 +49,11 @@ public:
     /// no test reaches a session bus it did not set up. Empty: the session bus's.
     std::function<std::unique_ptr<INotificationBus>()> notificationBus =
         []() -> std::unique_ptr<INotificationBus> { return nullptr; };
+    /// When set, the windows added after it ask this whether a tray is there (tests then poll
+    /// by hand through the window's tray watcher).
+    std::function<bool()> trayProbe;
+    /// Whether the windows added may place themselves (empty: the platform's answer).
+    std::optional<bool> placesWindows;
 
 private:
     QTemporaryDir m_root;

@@ -1,5 +1,6 @@
 #include "sys/CTimerPhase.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
 
 using namespace palaverly;
@@ -56,4 +57,31 @@ TEST_F(TimerPhase, ANowBeforeTheSettingWaitsAWholePeriod) {
     m_phase.Set(1000);
     m_now -= 300;
     EXPECT_EQ(m_phase.UntilNextTick(), 1000);
+}
+
+TEST(BoundedTimerPeriod, StoredValuesInsideTheBandAreUsedAsStored) {
+    EXPECT_EQ(BoundedTimerPeriod(25, 10), 250);       // the ticker's default
+    EXPECT_EQ(BoundedTimerPeriod(1, 10), 10);         // its slider's lowest
+    EXPECT_EQ(BoundedTimerPeriod(18, 10000), 180000); // the bulletin poll's default
+    EXPECT_EQ(BoundedTimerPeriod(999999, 10), 9999990);
+    // The largest value whose period still fits an int of milliseconds.
+    EXPECT_EQ(BoundedTimerPeriod(214748, 10000), 2147480000);
+    EXPECT_EQ(BoundedTimerPeriod(kLongestTimerPeriodMs, 1), kLongestTimerPeriodMs);
+}
+
+TEST(BoundedTimerPeriod, ZeroAndNegativeCountAsOneUnit) {
+    for (std::int64_t value :
+         std::initializer_list<std::int64_t>{0, -1, -25, -2147483648LL, INT64_MIN}) {
+        EXPECT_EQ(BoundedTimerPeriod(value, 10), 10) << value;
+        EXPECT_EQ(BoundedTimerPeriod(value, 10000), 10000) << value;
+    }
+}
+
+TEST(BoundedTimerPeriod, PeriodsBeyondAnIntOfMillisecondsGetTheLongest) {
+    EXPECT_EQ(BoundedTimerPeriod(214749, 10000), kLongestTimerPeriodMs);
+    EXPECT_EQ(BoundedTimerPeriod(999999, 10000), kLongestTimerPeriodMs);
+    EXPECT_EQ(BoundedTimerPeriod(2147483647, 10), kLongestTimerPeriodMs);
+    // So large that value × unit would not fit 64 bits either.
+    EXPECT_EQ(BoundedTimerPeriod(INT64_MAX, 10000), kLongestTimerPeriodMs);
+    EXPECT_EQ(BoundedTimerPeriod(kLongestTimerPeriodMs + 1, 1), kLongestTimerPeriodMs);
 }
