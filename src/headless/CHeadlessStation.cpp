@@ -41,7 +41,15 @@ CHeadlessStation::~CHeadlessStation() {
 }
 
 void CHeadlessStation::Print(const std::string& line) {
-    std::string out = line + "\n";
+    m_output += line;
+    m_output += '\n';
+    if (!m_batchOutput)
+        FlushOutput();
+}
+
+void CHeadlessStation::FlushOutput() {
+    std::string out;
+    out.swap(m_output);
     const char* p = out.data();
     std::size_t left = out.size();
     while (left > 0) {
@@ -173,6 +181,8 @@ void CHeadlessStation::Execute(const std::string& line) {
 void CHeadlessStation::RunPending() {
     std::uint64_t count;
     [[maybe_unused]] ssize_t n = ::read(m_wakeFd, &count, sizeof count);
+    // The lines of one drain leave with one write.
+    m_batchOutput = true;
     m_station->DrainReceived();
     for (;;) {
         std::function<void()> task;
@@ -185,6 +195,8 @@ void CHeadlessStation::RunPending() {
         }
         task();
     }
+    m_batchOutput = false;
+    FlushOutput();
 }
 
 int CHeadlessStation::Run() {
