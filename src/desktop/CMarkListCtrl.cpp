@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTimer>
 #include <utility>
 
@@ -61,7 +62,20 @@ CMarkListCtrl::CMarkListCtrl(const CMarkList& list, Edits edits, int controlId,
                 SyncRowsFromList(first, last);
                 emit Activity();
             });
-    connect(&m_model, &QAbstractItemModel::rowsRemoved, this, [this] { emit Activity(); });
+    connect(&m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex&, int first, int last) {
+                m_topRowBeforeRemoval = first == 0 ? indexAt(QPoint(0, 0)).row() : -1;
+                m_removedAtTop = first == 0 ? last + 1 : 0;
+            });
+    connect(&m_model, &QAbstractItemModel::rowsRemoved, this, [this] {
+        // Rows dropped above what the user reads must not move the text under his eyes.
+        if (!m_follow && m_removedAtTop > 0 && m_topRowBeforeRemoval >= m_removedAtTop)
+            scrollTo(m_model.index(m_topRowBeforeRemoval - m_removedAtTop, 0), PositionAtTop);
+        m_removedAtTop = 0;
+        emit Activity();
+    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this](int value) { m_follow = value >= verticalScrollBar()->maximum(); });
     connect(&m_model, &QAbstractItemModel::dataChanged, this, [this] { emit Activity(); });
     connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { emit Activity(); });
     for (int c = 0; c < m_list.ColumnCount(); ++c)
@@ -99,6 +113,10 @@ void CMarkListCtrl::ScheduleEnsureVisible(int row) {
     QTimer::singleShot(0, this, [this] {
         int target = m_pendingVisibleRow;
         m_pendingVisibleRow = -1;
+        // The last row is followed only while the view is at the bottom: a user who scrolled
+        // up to read stays where he is.
+        if (target == m_model.rowCount() - 1 && !m_follow)
+            return;
         if (target >= 0 && target < m_model.rowCount())
             scrollTo(m_model.index(target, 0), EnsureVisible);
     });
