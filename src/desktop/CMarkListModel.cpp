@@ -63,6 +63,11 @@ Qt::ItemFlags CMarkListModel::flags(const QModelIndex& index) const {
 }
 
 void CMarkListModel::CatchUp() {
+    // A view that answers the announcement by changing the list (its focused row) must not
+    // make us announce the same rows twice.
+    if (m_catchingUp)
+        return;
+    const bool was = std::exchange(m_catchingUp, true);
     if (m_hiddenTop > 0) {
         beginRemoveRows({}, 0, m_hiddenTop - 1);
         m_shownRows -= m_hiddenTop;
@@ -75,6 +80,7 @@ void CMarkListModel::CatchUp() {
         m_pendingAppend = 0;
         endInsertRows();
     }
+    m_catchingUp = was;
 }
 
 void CMarkListModel::OnBatchBegin() {

@@ -60,6 +60,7 @@ private:
     bool m_batching = false;
     bool m_deferring = false;      // the insert or removal under way is held back
     bool m_pendingVisible = false; // the last row should be shown at the end of the batch
+    bool m_catchingUp = false;
 };
 
 } // namespace palaverly
