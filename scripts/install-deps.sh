@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools libqt6dbus6 libcanberra-dev
     iproute2 util-linux procps python3 binutils
-    xvfb xauth trayer openbox xdotool x11-utils imagemagick fonts-noto-cjk
+    xvfb xauth trayer openbox xdotool x11-utils imagemagick fonts-noto-cjk libxcb1-dev
     dpkg-dev lintian desktop-file-utils appstream groff-base gzip
 )
 
