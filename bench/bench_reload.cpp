@@ -29,7 +29,7 @@ struct CLargeLog {
         options.m_logSavePath = folder.string();
         std::ofstream out(folder / file.FileName(), std::ios::binary);
         for (int i = 0; i < lines; ++i)
-            out << " 9:05'07\tHanako\tTaro\tkind\tmessage number " << i << "\r\n";
+            out << " 9:05'07\tHanako\tTaro\tkind\tline " << i << "\r\n";
     }
     ~CLargeLog() { fs::remove_all(folder); }
 };

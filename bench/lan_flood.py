@@ -21,7 +21,7 @@ STATION = os.path.join(BUILD, "src", "headless", "palaverlyd")
 DESKTOP = os.path.join(BUILD, "src", "desktop", "palaverly")
 PROBE = os.path.join(BUILD, "tests", "lan", "lan_probe")
 PING = os.path.join(BUILD, "bench", "wm_ping")
-QUIET = 1.5  # seconds without a new row that end a run
+QUIET = 3.0  # seconds without a new row that end a run (the machine may be busy)
 SEND_RATES = []
 FILE_LINES = []  # flood lines in palaverlyd's daily log file, per run
 OVERFLOWS = []  # datagrams dropped by the kernel for a full socket buffer, per palaverlyd run  # datagrams per second the sender reached, per run
@@ -93,10 +93,10 @@ def wait_quiet(counter, sender):
 
 
 def socket_overflows(host):
-    """UDP datagrams the host's kernel dropped for a full receive buffer, so far."""
+    """UDP datagrams the host's kernel refused so far (InErrors: a full socket buffer)."""
     lines = [l.split() for l in host.run(["cat", "/proc/net/snmp"], timeout=5).stdout.splitlines()
              if l.startswith("Udp:")]
-    return int(lines[1][lines[0].index("RcvbufErrors")]) if len(lines) >= 2 else 0
+    return int(lines[1][lines[0].index("InErrors")]) if len(lines) >= 2 else 0
 
 
 def station(lan, count, rate, log_on):
@@ -201,9 +201,9 @@ def main():
               " datagrams/s)")
         print(row("minimal receive loop", f_sent, f_got, f_got))
         print(row("palaverlyd, daily log off", *off[:2], f_got * off[0] / f_sent if f_sent else 0)
-              + f"   {off[2]} dropped by the kernel (socket buffer full)")
+              + f"   {off[2]} refused by the kernel (socket buffer full)")
         print(row("palaverlyd, daily log on", *on[:2], f_got * on[0] / f_sent if f_sent else 0)
-              + f"   {on[2]} dropped by the kernel; {on[3]} lines in the daily log file")
+              + f"   {on[2]} refused by the kernel; {on[3]} lines in the daily log file")
         if desk:
             sent, got, worst, p99, before, after = desk
             print(row("desktop program (log on)", sent, got, f_got * sent / f_sent if f_sent else 0)
