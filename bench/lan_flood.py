@@ -22,9 +22,9 @@ DESKTOP = os.path.join(BUILD, "src", "desktop", "palaverly")
 PROBE = os.path.join(BUILD, "tests", "lan", "lan_probe")
 PING = os.path.join(BUILD, "bench", "wm_ping")
 QUIET = 3.0  # seconds without a new row that end a run (the machine may be busy)
-SEND_RATES = []
+SEND_RATES = []  # datagrams per second the sender reached, per run
 FILE_LINES = []  # flood lines in palaverlyd's daily log file, per run
-OVERFLOWS = []  # datagrams dropped by the kernel for a full socket buffer, per palaverlyd run  # datagrams per second the sender reached, per run
+OVERFLOWS = []  # datagrams the kernel refused for a full socket buffer, per palaverlyd run
 
 # (name, datagrams per second or 0 for full speed, datagrams sent)
 RATES = [("full speed", 0, 200000), ("20,000/s", 20000, 100000), ("50,000/s", 50000, 150000)]
