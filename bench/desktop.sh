@@ -6,7 +6,7 @@
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build/default}
-program=$build/src/shell/desktop/palaverly
+program=$build/src/desktop/palaverly
 floor=$build/bench/desktop_floor
 [ -x "$program" ] && [ -x "$floor" ] || { echo "desktop bench: programs not built, skipped"; exit 0; }
 if [ "${PALAVERLY_IN_NETNS:-}" != 1 ]; then

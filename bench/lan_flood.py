@@ -1,8 +1,12 @@
 #!/usr/bin/python3
-"""Flood benchmark on the virtual LAN: how many SEND datagrams addressed to it a palaverlyd
-dispatches per second, and how many it loses, next to a minimal receive loop (the floor) on
-the same host. Prints figures only; root is needed for the namespaces (skipped otherwise)."""
+"""Flood benchmark on the virtual LAN: SEND datagrams addressed to the station, sent from
+another host at full speed and at 20,000/s and 50,000/s, taken by a minimal receive loop (the
+floor), by palaverlyd with the daily log off and on, and by the desktop program (shown window
+under Xvfb with openbox). For the desktop program the event loop's latency is measured from
+outside (wm_ping: _NET_WM_PING every 20 ms) and its memory before and after the flood. Prints
+figures only; root is needed for the namespaces (skipped otherwise)."""
 
+import glob
 import os
 import re
 import sys
@@ -13,58 +17,155 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "lan"))
 import netlan  # noqa: E402
 
 BUILD = os.path.join(HERE, "..", "build", "default")
-STATION = os.path.join(BUILD, "src", "shell", "palaverlyd")
+STATION = os.path.join(BUILD, "src", "headless", "palaverlyd")
+DESKTOP = os.path.join(BUILD, "src", "desktop", "palaverly")
 PROBE = os.path.join(BUILD, "tests", "lan", "lan_probe")
-COUNT = int(os.environ.get("FLOOD_COUNT", "20000"))
+PING = os.path.join(BUILD, "bench", "wm_ping")
+QUIET = 3.0  # seconds without a new row that end a run (the machine may be busy)
+SEND_RATES = []  # datagrams per second the sender reached, per run
+FILE_LINES = []  # flood lines in palaverlyd's daily log file, per run
+OVERFLOWS = []  # datagrams the kernel refused for a full socket buffer, per palaverlyd run
+
+# (name, datagrams per second or 0 for full speed, datagrams sent)
+RATES = [("full speed", 0, 200000), ("20,000/s", 20000, 100000), ("50,000/s", 50000, 150000)]
+# The desktop's full-speed run is long enough (about 10 s) to show whether memory is bounded.
+DESKTOP_FULL_COUNT = 700000
 
 
-def start_flood(lan, n):
-    return lan.host(1).spawn([PROBE, "flood", str(n), str(COUNT), "plh2"])
+def start_flood(lan, n, count, rate):
+    argv = [PROBE, "flood", str(n), str(count), "plh2"]
+    return lan.host(1).spawn(argv + ([str(rate)] if rate else []))
 
 
 def flood_result(sender):
-    sent, seconds = sender.wait_for_line(r"^FLOODED", timeout=60).split()[1:]
+    sent, seconds = sender.wait_for_line(r"^FLOODED", timeout=120).split()[1:]
     return int(sent), float(seconds)
 
 
-def flood(lan, n):
-    return flood_result(start_flood(lan, n))
-
-
-def floor(lan):
-    counter = lan.host(2).spawn([PROBE, "count", "51", "60"])
+def floor(lan, count, rate):
+    counter = lan.host(2).spawn([PROBE, "count", "51", "90"])
     counter.wait_for_line("^READY", timeout=10)
-    sent, _ = flood(lan, 51)
-    got, span = counter.wait_for_line("^COUNTED", timeout=70).split()[1:]
-    return sent, int(got), float(span)
+    sent, seconds = flood_result(start_flood(lan, 51, count, rate))
+    SEND_RATES.append(sent / seconds if seconds else 0)
+    got = counter.wait_for_line("^COUNTED", timeout=100).split()[1]
+    return sent, int(got)
 
 
-def station(lan):
-    conf = os.path.join(lan.host(2).env["XDG_CONFIG_HOME"], "Quillmark", "palaverly.conf")
+def write_settings(host, lines):
+    conf = os.path.join(host.env["XDG_CONFIG_HOME"], "Quillmark", "palaverly.conf")
     os.makedirs(os.path.dirname(conf), exist_ok=True)
     with open(conf, "w", encoding="utf-8") as f:
-        f.write("HandleName=bench\n")
-    proc = lan.host(2).spawn([STATION, "52"])
-    proc.wait_for_line("^READY$", timeout=10)
-    # The station's output is read while the flood runs: a full pipe would stall it.
-    sender = start_flood(lan, 52)
-    first = last = None
-    got = 0
-    while True:
-        try:
-            line = proc.read_line(timeout=1.5)
-        except TimeoutError:
-            break
-        if line is None:
-            break
-        if line.startswith("LOG\t") and "flood" in line:
-            now = time.monotonic()
-            first = first or now
-            last = now
-            got += 1
+        f.write("\n".join(lines) + "\n")
+
+
+def log_folder(host):
+    return os.path.join(host.env["XDG_DATA_HOME"], "palaverly")
+
+
+def clear_logs(host):
+    for path in glob.glob(os.path.join(log_folder(host), "CHAT*.LOG")):
+        os.remove(path)
+
+
+def count_in(path, needle=b"\tflood "):
+    try:
+        with open(path, "rb") as f:
+            return f.read().count(needle)
+    except OSError:
+        return 0
+
+
+def log_rows(host):
+    return sum(count_in(p) for p in glob.glob(os.path.join(log_folder(host), "CHAT*.LOG")))
+
+
+def wait_quiet(counter, sender):
+    """Waits for the flood to end and then until `counter()` stops growing."""
+    sent, seconds = flood_result(sender)
+    SEND_RATES.append(sent / seconds if seconds else 0)
+    last, since = counter(), time.monotonic()
+    while time.monotonic() - since < QUIET:
+        time.sleep(0.1)
+        now = counter()
+        if now != last:
+            last, since = now, time.monotonic()
+    return sent, last
+
+
+def socket_overflows(host):
+    """UDP datagrams the host's kernel refused so far (InErrors: a full socket buffer)."""
+    lines = [l.split() for l in host.run(["cat", "/proc/net/snmp"], timeout=5).stdout.splitlines()
+             if l.startswith("Udp:")]
+    return int(lines[1][lines[0].index("InErrors")]) if len(lines) >= 2 else 0
+
+
+def station(lan, count, rate, log_on):
+    host = lan.host(2)
+    overflows = socket_overflows(host)
+    clear_logs(host)
+    write_settings(host, ["HandleName=bench", f"Flg LogOutput={1 if log_on else 0}"])
+    out = os.path.join(host.root, "palaverlyd-out.txt")
+    # Its output goes to a file: a reader on a pipe would measure itself, not the station.
+    proc = host.spawn(["sh", "-c", f'exec "{STATION}" 52 >"{out}"'])
+    deadline = time.monotonic() + 10
+    while count_in(out, b"READY\n") == 0 and time.monotonic() < deadline:
+        time.sleep(0.05)
+    sent, got = wait_quiet(lambda: count_in(out), start_flood(lan, 52, count, rate))
     proc.stop()
-    sent, _ = flood_result(sender)
-    return sent, got, (last - first) if got > 1 else 0.0
+    FILE_LINES.append(log_rows(host))
+    OVERFLOWS.append(socket_overflows(host) - overflows)
+    return sent, got
+
+
+def rss_kb(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def start_display(lan):
+    host = lan.host(2)
+    display = next(n for n in range(150, 220)
+                   if not os.path.exists(f"/tmp/.X11-unix/X{n}")
+                   and not os.path.exists(f"/tmp/.X{n}-lock"))
+    env = {"DISPLAY": f":{display}", "QT_QPA_PLATFORM": "xcb"}
+    host.spawn(["Xvfb", f":{display}", "-screen", "0", "1280x800x24", "-nolisten", "tcp"])
+    deadline = time.monotonic() + 10
+    while not os.path.exists(f"/tmp/.X11-unix/X{display}"):
+        if time.monotonic() > deadline:
+            raise netlan.NetLanError("Xvfb did not start")
+        time.sleep(0.05)
+    host.spawn(["openbox", "--config-file", "/dev/null", "--sm-disable"], env=env)
+    while host.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
+                   timeout=5).stdout.find("window id") < 0:
+        if time.monotonic() > deadline:
+            raise netlan.NetLanError("openbox did not start")
+        time.sleep(0.05)
+    return env
+
+
+def desktop(lan, env, count, rate):
+    host = lan.host(2)
+    clear_logs(host)
+    write_settings(host, ["HandleName=bench", "Flg LogOutput=1", "Flg ChatWindowReady=1"])
+    program = host.spawn([DESKTOP, "53"], env=env)
+    expected = count / rate if rate else count / 70000.0
+    pinger = host.spawn([PING, str(program.pid), f"{expected + 4:.1f}"], env=env)
+    time.sleep(2.0)  # window up, first roll call answered
+    before = rss_kb(program.pid)
+    sent, got = wait_quiet(lambda: log_rows(host), start_flood(lan, 53, count, rate))
+    after = rss_kb(program.pid)
+    fields = pinger.wait_for_line("^PING", timeout=expected + 30).split()
+    program.stop()
+    worst, p99 = (float(fields[2]), float(fields[3])) if len(fields) >= 4 else (0.0, 0.0)
+    return sent, got, worst, p99, before, after
+
+
+def row(label, sent, got, base):
+    ratio = f"{got / base:.2f}" if base else "-"
+    return f"{label:<30}{sent:>9}{got:>9}{sent - got:>9}{ratio:>8}"
 
 
 def main():
@@ -75,17 +176,41 @@ def main():
         if not os.path.exists(program):
             print(f"lan_flood: skipped ({program} is not built)")
             return 0
-    netlan.arm_deadline(300)
+    with_desktop = (os.path.exists(DESKTOP) and os.path.exists(PING)
+                    and os.environ.get("FLOOD_DESKTOP", "1") != "0")
+    # FLOOD_RATES=20000,0 runs only those rates (0: full speed), for a quick look at one case.
+    only = os.environ.get("FLOOD_RATES")
+    rates = [r for r in RATES if only is None or str(r[1]) in only.split(",")]
+    netlan.arm_deadline(330)
+    results = []
     with netlan.VirtualLan(hosts=2) as lan:
-        f_sent, f_got, f_span = floor(lan)
-        s_sent, s_got, s_span = station(lan)
-    f_rate = f_got / f_span if f_span else 0
-    s_rate = s_got / s_span if s_span else 0
-    print(f"{'receiver':<28}{'sent':>8}{'handled':>9}{'lost':>8}{'datagrams/s':>14}")
-    print(f"{'minimal receive loop':<28}{f_sent:>8}{f_got:>9}{f_sent - f_got:>8}{f_rate:>14.0f}")
-    print(f"{'palaverlyd (dispatch+LOG)':<28}{s_sent:>8}{s_got:>9}{s_sent - s_got:>8}{s_rate:>14.0f}")
-    if f_rate:
-        print(f"palaverlyd / floor: {s_rate / f_rate:.2f}")
+        env = start_display(lan) if with_desktop else None
+        for name, rate, count in rates:
+            first_run = len(SEND_RATES)
+            f_sent, f_got = floor(lan, count, rate)
+            off = station(lan, count, rate, False) + (OVERFLOWS[-1],)
+            on = station(lan, count, rate, True) + (OVERFLOWS[-1],)
+            desk = None
+            if with_desktop:
+                desk = desktop(lan, env, DESKTOP_FULL_COUNT if rate == 0 else count, rate)
+            results.append((name, (f_sent, f_got), off, on + (FILE_LINES[-1],), desk,
+                            SEND_RATES[first_run:]))
+    print(f"{'':<30}{'sent':>9}{'handled':>9}{'lost':>9}{'/floor':>8}")
+    for name, (f_sent, f_got), off, on, desk, sent_rates in results:
+        print(f"-- {name} (the sender reached {min(sent_rates):.0f} to {max(sent_rates):.0f}"
+              " datagrams/s)")
+        print(row("minimal receive loop", f_sent, f_got, f_got))
+        print(row("palaverlyd, daily log off", *off[:2], f_got * off[0] / f_sent if f_sent else 0)
+              + f"   {off[2]} refused by the kernel (socket buffer full)")
+        print(row("palaverlyd, daily log on", *on[:2], f_got * on[0] / f_sent if f_sent else 0)
+              + f"   {on[2]} refused by the kernel; {on[3]} lines in the daily log file")
+        if desk:
+            sent, got, worst, p99, before, after = desk
+            print(row("desktop program (log on)", sent, got, f_got * sent / f_sent if f_sent else 0)
+                  + f"   latency worst {worst:.0f} ms, p99 {p99:.0f} ms;"
+                  f" RSS {before // 1024} -> {after // 1024} MB")
+    if not with_desktop:
+        print("desktop program or wm_ping not built: its rows are left out")
     return 0
 
 

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -336,8 +337,19 @@ void CChatWindow::ShutdownWithoutDisplay() {
 
 void CChatWindow::Wake() {
     // From the receive thread: the window is the context, so nothing runs after it is gone.
+    // A flood is taken in slices of a few milliseconds; the hand-over posts the rest anew, so
+    // that input and painting get their turn in between.
     QMetaObject::invokeMethod(
-        this, [this] { m_station->DrainReceived(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            constexpr std::size_t kSliceDatagrams = 1024;
+            constexpr qint64 kSliceMs = 8;
+            QElapsedTimer slice;
+            slice.start();
+            m_station->DrainReceived(kSliceDatagrams,
+                                     [&slice] { return slice.elapsed() < kSliceMs; });
+        },
+        Qt::QueuedConnection);
 }
 
 void CChatWindow::Post(std::function<void()> task) {

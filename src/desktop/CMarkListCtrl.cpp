@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTimer>
 #include <utility>
 
@@ -32,6 +33,23 @@ CMarkListCtrl::CMarkListCtrl(const CMarkList& list, Edits edits, int controlId,
     setSelectionMode(multipleSelection ? ExtendedSelection : SingleSelection);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setItemDelegate(&m_delegate);
+    connect(&m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex&, int first, int last) {
+                // Rows dropped above what the user reads must not move the text under his
+                // eyes: the view keeps its top row, now as many rows higher up. Connected
+                // before the view's own handling, which may scroll to a new current row.
+                const int top = verticalScrollMode() == ScrollPerItem ? verticalScrollBar()->value()
+                                                                      : indexAt(QPoint(1, 1)).row();
+                if (!m_follow && first == 0 && top > last)
+                    m_keepTopRow = top - (last + 1);
+                // A current row among those dropped moves to the next one, and the view
+                // would scroll there; dropping old rows is no reason to move.
+                const int current = currentIndex().row();
+                if (hasAutoScroll() && current >= first && current <= last) {
+                    setAutoScroll(false);
+                    m_autoScrollHeld = true;
+                }
+            });
     setModel(&m_model);
     header()->setSectionsClickable(false);
     header()->setSortIndicatorShown(false);
@@ -61,7 +79,24 @@ CMarkListCtrl::CMarkListCtrl(const CMarkList& list, Edits edits, int controlId,
                 SyncRowsFromList(first, last);
                 emit Activity();
             });
-    connect(&m_model, &QAbstractItemModel::rowsRemoved, this, [this] { emit Activity(); });
+    connect(&m_model, &QAbstractItemModel::rowsRemoved, this, [this] {
+        if (std::exchange(m_autoScrollHeld, false))
+            setAutoScroll(true);
+        if (m_keepTopRow >= 0) {
+            // The view settles its scroll range after the removal: the row is put back on
+            // top once that is done.
+            QTimer::singleShot(0, this, [this] {
+                const int row = std::exchange(m_keepTopRow, -1);
+                if (row >= 0 && row < m_model.rowCount()) {
+                    scrollTo(m_model.index(row, 0), PositionAtTop);
+                    m_follow = false;
+                }
+            });
+        }
+        emit Activity();
+    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this](int value) { m_follow = value >= verticalScrollBar()->maximum(); });
     connect(&m_model, &QAbstractItemModel::dataChanged, this, [this] { emit Activity(); });
     connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { emit Activity(); });
     for (int c = 0; c < m_list.ColumnCount(); ++c)
@@ -99,6 +134,10 @@ void CMarkListCtrl::ScheduleEnsureVisible(int row) {
     QTimer::singleShot(0, this, [this] {
         int target = m_pendingVisibleRow;
         m_pendingVisibleRow = -1;
+        // The last row is followed only while the view is at the bottom: a user who scrolled
+        // up to read stays where he is.
+        if (target == m_model.rowCount() - 1 && !m_follow)
+            return;
         if (target >= 0 && target < m_model.rowCount())
             scrollTo(m_model.index(target, 0), EnsureVisible);
     });

@@ -64,6 +64,9 @@ private:
     CMarkListDelegate m_delegate;
     bool m_syncing = false; // a selection change that mirrors the list, not the user
     int m_pendingVisibleRow = -1;
+    bool m_follow = true;  // the view is at the bottom: new rows are scrolled to
+    int m_keepTopRow = -1; // the row to keep on top while rows above it are dropped
+    bool m_autoScrollHeld = false;
     QRect m_paintClip;
     mutable int m_lastColumnsDrawn = 0;
 };

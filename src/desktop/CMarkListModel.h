@@ -46,8 +46,21 @@ private:
     void OnAllRowsRemoved() override;
     void OnMarkChanged(int row) override;
     void OnEnsureVisible(int row) override;
+    void OnBatchBegin() override;
+    void OnBatchEnd() override;
+    /// Announces the rows a batch held back: the top rows removed, then the rows appended.
+    void CatchUp();
 
     const CMarkList& m_list;
+    // What the views know: m_shownRows rows, of which the top m_hiddenTop are gone from the
+    // list already and below which m_pendingAppend rows wait to be announced (in a batch).
+    int m_shownRows = 0;
+    int m_hiddenTop = 0;
+    int m_pendingAppend = 0;
+    bool m_batching = false;
+    bool m_deferring = false;      // the insert or removal under way is held back
+    bool m_pendingVisible = false; // the last row should be shown at the end of the batch
+    bool m_catchingUp = false;
 };
 
 } // namespace palaverly

@@ -1,6 +1,7 @@
 #include "headless/CHeadlessStation.h"
 
 #include "station/Columns.h"
+#include "sys/PosixFile.h"
 #include "text/Cp932.h"
 
 #include <cerrno>
@@ -41,18 +42,17 @@ CHeadlessStation::~CHeadlessStation() {
 }
 
 void CHeadlessStation::Print(const std::string& line) {
-    std::string out = line + "\n";
-    const char* p = out.data();
-    std::size_t left = out.size();
-    while (left > 0) {
-        ssize_t n = ::write(m_out, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return; // nobody reads us any more; the station goes on regardless
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    m_output += line;
+    m_output += '\n';
+    if (!m_batchOutput)
+        FlushOutput();
+}
+
+void CHeadlessStation::FlushOutput() {
+    std::string out;
+    out.swap(m_output);
+    // A reader that went away loses the lines; the station goes on regardless.
+    WriteAll(m_out, out);
 }
 
 void CHeadlessStation::Wake() {
@@ -173,6 +173,8 @@ void CHeadlessStation::Execute(const std::string& line) {
 void CHeadlessStation::RunPending() {
     std::uint64_t count;
     [[maybe_unused]] ssize_t n = ::read(m_wakeFd, &count, sizeof count);
+    // The lines of one drain leave with one write.
+    m_batchOutput = true;
     m_station->DrainReceived();
     for (;;) {
         std::function<void()> task;
@@ -185,6 +187,8 @@ void CHeadlessStation::RunPending() {
         }
         task();
     }
+    m_batchOutput = false;
+    FlushOutput();
 }
 
 int CHeadlessStation::Run() {

@@ -50,6 +50,8 @@ public:
 
 private:
     void Print(const std::string& line);
+    /// Writes the lines held back since the batch began, with one write.
+    void FlushOutput();
 
     int m_in;
     int m_out;
@@ -58,6 +60,8 @@ private:
     std::deque<std::function<void()>> m_posted;
     bool m_finished = false;
     std::string m_pendingInput;
+    bool m_batchOutput = false; // lines wait in m_output until FlushOutput
+    std::string m_output;
     std::unique_ptr<CChatDlg> m_station;
 };
 

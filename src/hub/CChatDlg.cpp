@@ -5,8 +5,10 @@
 #include "text/Cp932.h"
 #include "wire/StationId.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <vector>
 
 namespace palaverly {
 namespace {
@@ -32,11 +34,18 @@ CChatDlg::CChatDlg(IStationEvents& events, IStartupSteps& startup, StationEnviro
           [this] { return m_stationSettings.m_handleName; },
           [this] { return m_events.WindowTextColour(); }),
       m_roster(m_rosterList, m_chatLog, m_options, m_templates,
-               CMemberRoster::Callbacks{[this](const std::string& caption) {
-                                            m_events.MemberCountChanged(caption,
-                                                                        m_rosterList.RowCount());
-                                        },
-                                        [this] { PostFetchBulletin(); }}),
+               CMemberRoster::Callbacks{
+                   [this](const std::string& caption) {
+                       m_events.MemberCountChanged(caption, m_rosterList.RowCount());
+                   },
+                   [this] { PostFetchBulletin(); },
+                   [this] {
+                       m_events.ShowNotice("Palaverly",
+                                           cp932::Sjis("名簿が上限の" +
+                                                       std::to_string(CMemberRoster::kMemberLimit) +
+                                                       "人に達したため、新しい端末を"
+                                                       "載せられません。"));
+                   }}),
       m_handOver(m_env.handOverCapacity, [this] { m_events.Wake(); }) {
     m_chatLog.SetRowAddedHandler([this](int row, const std::string&, const std::string&,
                                         const std::string&, const std::string&,
@@ -342,33 +351,61 @@ std::optional<std::string> CChatDlg::TickerStep() {
 // --- reception ---
 
 void CChatDlg::ReceiveLoop() {
-    std::array<char, kDatagramSize> buffer{};
+    // One batch of what the socket holds at a time: a flood costs one system call, one lock
+    // and one wake-up per batch instead of per datagram.
+    constexpr int kBatch = 64;
+    std::vector<char> buffers(static_cast<std::size_t>(kBatch) * kDatagramSize);
     for (;;) {
-        int rc = m_port->Receive(buffer.data(), static_cast<short>(buffer.size()));
+        int received = 0;
+        int rc = m_port->ReceiveBatch(buffers.data(), static_cast<short>(kDatagramSize), kBatch,
+                                      received);
         if (rc == ECANCELED)
             return;
-        if (rc != 0)
+        if (rc != 0 || received <= 0)
             continue; // a bad datagram costs only itself
-        if (!AcceptRaw(buffer.data()))
+        if (!AcceptBatch(buffers.data(), static_cast<std::size_t>(received)))
             return;
     }
 }
 
 bool CChatDlg::AcceptRaw(const char* bytes) {
-    Received r;
-    std::copy(bytes, bytes + kDatagramSize, r.datagram.bytes.begin());
-    Scramble(r.datagram);
-    std::string id = DatagramId(r.datagram);
-    if (id == m_lastId)
-        return true;
-    m_lastId = id;
-    r.receptionTime = Timestamp();
-    return m_handOver.Push(std::move(r));
+    return AcceptBatch(bytes, 1);
+}
+
+bool CChatDlg::AcceptBatch(const char* bytes, std::size_t count) {
+    std::vector<Received> batch;
+    batch.reserve(count);
+    std::string receptionTime;
+    for (std::size_t i = 0; i < count; ++i) {
+        const char* raw = bytes + i * kDatagramSize;
+        Received r;
+        std::copy(raw, raw + kDatagramSize, r.datagram.bytes.begin());
+        Scramble(r.datagram);
+        if (std::equal(m_lastId.begin(), m_lastId.end(), r.datagram.bytes.begin()))
+            continue;
+        m_lastId.assign(r.datagram.bytes.data(), kIdSize);
+        // Taken together from the socket, they were received at the same moment.
+        if (receptionTime.empty())
+            receptionTime = Timestamp();
+        r.receptionTime = receptionTime;
+        batch.push_back(std::move(r));
+    }
+    if (batch.empty())
+        return !m_handOver.IsClosed();
+    return m_handOver.PushBatch(std::move(batch));
 }
 
 std::size_t CChatDlg::DrainReceived() {
-    return m_handOver.Drain([this](Received&& r) { Dispatch(r.datagram, r.receptionTime); },
-                            m_env.handOverCapacity);
+    return DrainReceived(m_env.handOverCapacity, [] { return true; });
+}
+
+std::size_t CChatDlg::DrainReceived(std::size_t max, const std::function<bool()>& goOn) {
+    // The rows of one drain go to the daily log file with one open and one write.
+    m_chatLog.BeginBatch();
+    const std::size_t delivered = m_handOver.DrainWhile(
+        [this](Received&& r) { Dispatch(r.datagram, r.receptionTime); }, goOn, max);
+    m_chatLog.EndBatch();
+    return delivered;
 }
 
 void CChatDlg::Dispatch(const Datagram& d, const std::string& receptionTime) {

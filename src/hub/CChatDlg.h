@@ -97,8 +97,17 @@ public:
     /// Receive-thread side: unscramble, drop the immediate repetition, stamp, hand over.
     /// Returns false once the hand-over is closed.
     bool AcceptRaw(const char* bytes);
-    /// UI-thread side: dispatch everything handed over, in arrival order.
+    /// AcceptRaw for `count` datagrams stored one after the other (255 bytes each), handed over
+    /// as one batch: the repetition rule sees each in order, one reception time stamps them all.
+    bool AcceptBatch(const char* bytes, std::size_t count);
+    /// UI-thread side: dispatch what is handed over, in arrival order, at most the hand-over's
+    /// capacity per call; the chat log's rows of one drain reach the daily log file in one
+    /// write. What is left wakes the front end again.
     std::size_t DrainReceived();
+    /// DrainReceived in slices: at most `max` datagrams, and no more once `goOn()` says false
+    /// (asked after each one); the rest waits for the next wake-up, so that a front end's
+    /// event loop gets its turn between slices.
+    std::size_t DrainReceived(std::size_t max, const std::function<bool()>& goOn);
     /// Dispatch of one unscrambled datagram received at `receptionTime` ("%2d:%02d").
     void Dispatch(const Datagram& datagram, const std::string& receptionTime);
 

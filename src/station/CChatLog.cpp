@@ -56,6 +56,8 @@ int CChatLog::AddRow(std::string receiver, std::string sender, std::string time,
     texts.push_back(std::move(time));
     texts.push_back(std::move(kind));
     texts.push_back(std::move(content));
+    while (m_list.RowCount() >= kRowLimit)
+        m_list.DeleteRow(0);
     const int row = m_list.InsertRow(std::move(texts), colour);
     int result = 0;
     if (write == FileWrite::Append && m_options.m_flgLogOutput)
@@ -69,6 +71,17 @@ int CChatLog::AddRow(std::string receiver, std::string sender, std::string time,
     return result;
 }
 
+void CChatLog::BeginBatch() {
+    m_list.BeginBatch();
+    m_logFile.BeginBatch();
+}
+
+int CChatLog::EndBatch() {
+    const int lost = m_logFile.EndBatch();
+    m_list.EndBatch();
+    return lost;
+}
+
 void CChatLog::OnClearLog() {
     m_list.DeleteAllRows();
 }
@@ -79,9 +92,13 @@ int CChatLog::OnReloadLog() {
 }
 
 int CChatLog::ReloadLogFile() {
-    std::optional<std::vector<LogLineFields>> lines = m_logFile.ReadLines();
+    // Into an empty view only the file's last rows stay, which the tail gives without reading
+    // a large file through; rows already shown take the whole file's trimming.
+    std::optional<std::vector<LogLineFields>> lines =
+        m_list.RowCount() == 0 ? m_logFile.ReadLastLines(kReloadRowLimit) : m_logFile.ReadLines();
     if (!lines)
         return 1;
+    m_list.BeginBatch();
     for (LogLineFields& f : *lines) {
         m_list.TrimRows(kReloadRowLimit);
         // The rows come from the file: writing them back would double every line.
@@ -89,6 +106,7 @@ int CChatLog::ReloadLogFile() {
                std::move(f.content), FileWrite::Skip);
     }
     m_list.TrimRows(kReloadRowLimit);
+    m_list.EndBatch();
     return 0;
 }
 

@@ -20,6 +20,10 @@ class CChatLog {
 public:
     /// Rows a reload keeps: the last this many lines of the file.
     static constexpr int kReloadRowLimit = 300;
+    /// Rows the view keeps in memory; the oldest go first. Far above a working week of real
+    /// use (ten people, a few hundred rows a day), so only a broken or hostile LAN meets it;
+    /// it keeps such a flood from eating memory. The daily log file keeps every line.
+    static constexpr int kRowLimit = 20000;
     /// Gives the station's current handle name (CP932).
     using HandleFn = std::function<std::string()>;
     /// Gives the system window-text colour (0x00BBGGRR) at the moment a row is added.
@@ -48,6 +52,12 @@ public:
     int AddLogRow(std::optional<std::string_view> receiver, std::optional<std::string_view> sender,
                   std::optional<std::string_view> time, std::optional<std::string_view> kind,
                   std::optional<std::string_view> content);
+
+    /// Rows added until EndBatch reach the daily log file with one open and one write, and the
+    /// list's views hear of them as one insertion (the hub brackets each drain so).
+    void BeginBatch();
+    /// Ends the batch; how many of its lines the file could not take.
+    int EndBatch();
 
     /// Deletes every row; the file and the column widths stay.
     void OnClearLog();

@@ -86,6 +86,80 @@ private:
     std::size_t m_length = 0;
 };
 
+int OpenForAppend(const std::optional<std::string>& path) {
+    if (!path)
+        return -1;
+    // The log holds private conversations: readable by its owner only.
+    return ::open(path->c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0600);
+}
+
+// Writes `bytes` at the end; a failed or short write is taken back so that the next line
+// starts on a line of its own.
+bool AppendWhole(int fd, std::string_view bytes) {
+    struct stat before {};
+    const bool sized = ::fstat(fd, &before) == 0;
+    const bool ok = WriteAll(fd, bytes);
+    if (!ok && sized) {
+        [[maybe_unused]] int ignored = ::ftruncate(fd, before.st_size);
+    }
+    return ok;
+}
+
+LogLineFields SplitFields(std::string_view text) {
+    text = text.substr(0, text.find_first_of("\r\n"));
+    LogLineFields fields;
+    fields.time = GetTabField(text, 0);
+    fields.time.resize(std::min(fields.time.size(), fields.time.find('\'')));
+    fields.receiver = GetTabField(text, 1);
+    fields.sender = GetTabField(text, 2);
+    fields.kind = GetTabField(text, 3);
+    fields.content = GetTabField(text, 4);
+    return fields;
+}
+
+// The rows of the file from byte `from` on, which must start a piece (0, or just after a LF).
+std::vector<LogLineFields> SplitLines(int fd, off_t from) {
+    std::vector<LogLineFields> lines;
+    if (::lseek(fd, from, SEEK_SET) != from)
+        return lines;
+    CLineReader reader(fd);
+    std::string line;
+    while (reader.ReadLine(line))
+        lines.push_back(SplitFields(line));
+    return lines;
+}
+
+// Where the last `count` rows can be split from without the rest of the file: just after the
+// (count + 1)-th LF from the end. A LF always ends the piece it is read into (CR LF being one
+// LF, and a full piece leaving its LF to a piece of its own), so reading from there gives the
+// same pieces as reading from the start; there are at least `count` whole lines after it and
+// each gives one row or more. 0 when the file has no such LF; -1 on a read error.
+off_t FindTailCut(int fd, std::size_t count) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return -1;
+    off_t pos = info.st_size;
+    std::size_t lineEnds = 0;
+    char block[16384];
+    while (pos > 0) {
+        const std::size_t n = static_cast<std::size_t>(std::min<off_t>(pos, sizeof block));
+        pos -= static_cast<off_t>(n);
+        std::size_t got = 0;
+        while (got < n) {
+            const ssize_t r = ::pread(fd, block + got, n - got, pos + static_cast<off_t>(got));
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r <= 0)
+                return -1;
+            got += static_cast<std::size_t>(r);
+        }
+        for (std::size_t i = n; i-- > 0;)
+            if (block[i] == '\n' && ++lineEnds == count + 1)
+                return pos + static_cast<off_t>(i) + 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 std::string GetTabField(std::string_view line, int n) {
@@ -138,25 +212,63 @@ std::string CDailyLogFile::FormatLine(const LocalTime& time, std::string_view re
 }
 
 int CDailyLogFile::AppendRow(std::string_view receiver, std::string_view sender,
-                             std::string_view kind, std::string_view content) const {
-    const std::optional<std::string> path = LogFilePath();
-    if (!path)
-        return -1;
-    // The log holds private conversations: readable by its owner only.
-    int fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0600);
+                             std::string_view kind, std::string_view content) {
+    if (m_batching && m_batchFd < 0) {
+        m_batchFd = OpenForAppend(LogFilePath());
+        if (m_batchFd < 0)
+            return -1; // the next line tries again, as each line does outside a batch
+    }
+    if (m_batching) {
+        m_batchBytes += FormatLine(m_clock(), receiver, sender, kind, content);
+        m_batchLineEnds.push_back(m_batchBytes.size());
+        return 0;
+    }
+    int fd = OpenForAppend(LogFilePath());
     if (fd < 0)
         return -1;
     const std::string line = FormatLine(m_clock(), receiver, sender, kind, content);
-    struct stat before {};
-    const bool sized = ::fstat(fd, &before) == 0;
-    bool ok = WriteAll(fd, line);
-    if (!ok && sized) {
-        // Take back a partial line so that the next one starts on a line of its own.
-        [[maybe_unused]] int ignored = ::ftruncate(fd, before.st_size);
-    }
+    bool ok = AppendWhole(fd, line);
     if (::close(fd) != 0)
         ok = false;
     return ok ? 0 : -1;
+}
+
+void CDailyLogFile::BeginBatch() {
+    if (m_batching)
+        return;
+    m_batching = true;
+    m_batchBytes.clear();
+    m_batchLineEnds.clear();
+}
+
+int CDailyLogFile::EndBatch() {
+    if (!m_batching)
+        return 0;
+    m_batching = false;
+    int lost = 0;
+    if (m_batchFd >= 0) {
+        lost = WriteBatch();
+        if (::close(m_batchFd) != 0 && lost == 0)
+            lost = static_cast<int>(m_batchLineEnds.size());
+        m_batchFd = -1;
+    }
+    m_batchBytes.clear();
+    m_batchLineEnds.clear();
+    return lost;
+}
+
+int CDailyLogFile::WriteBatch() {
+    if (m_batchBytes.empty() || AppendWhole(m_batchFd, m_batchBytes))
+        return 0;
+    // The one write failed and was taken back: line by line keeps what the file still takes.
+    int lost = 0;
+    std::size_t start = 0;
+    for (std::size_t end : m_batchLineEnds) {
+        if (!AppendWhole(m_batchFd, std::string_view(m_batchBytes).substr(start, end - start)))
+            ++lost;
+        start = end;
+    }
+    return lost;
 }
 
 std::optional<std::vector<LogLineFields>> CDailyLogFile::ReadLines() const {
@@ -164,22 +276,26 @@ std::optional<std::vector<LogLineFields>> CDailyLogFile::ReadLines() const {
     int fd = path ? ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY) : -1;
     if (fd < 0)
         return std::nullopt;
-    CLineReader reader(fd);
-    std::vector<LogLineFields> lines;
-    std::string line;
-    while (reader.ReadLine(line)) {
-        std::string_view text = line;
-        text = text.substr(0, text.find_first_of("\r\n"));
-        LogLineFields fields;
-        fields.time = GetTabField(text, 0);
-        fields.time.resize(std::min(fields.time.size(), fields.time.find('\'')));
-        fields.receiver = GetTabField(text, 1);
-        fields.sender = GetTabField(text, 2);
-        fields.kind = GetTabField(text, 3);
-        fields.content = GetTabField(text, 4);
-        lines.push_back(std::move(fields));
-    }
+    std::vector<LogLineFields> lines = SplitLines(fd, 0);
     ::close(fd);
+    return lines;
+}
+
+std::optional<std::vector<LogLineFields>> CDailyLogFile::ReadLastLines(std::size_t count) const {
+    const std::optional<std::string> path = LogFilePath();
+    int fd = path ? ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY) : -1;
+    if (fd < 0)
+        return std::nullopt;
+    const off_t cut = count > 0 ? FindTailCut(fd, count) : -1;
+    std::vector<LogLineFields> lines;
+    if (cut >= 0)
+        lines = SplitLines(fd, cut);
+    // A cut with too few lines after it means the file changed under us: read it all.
+    if (cut < 0 || (cut > 0 && lines.size() < count))
+        lines = SplitLines(fd, 0);
+    ::close(fd);
+    if (lines.size() > count)
+        lines.erase(lines.begin(), lines.end() - static_cast<std::ptrdiff_t>(count));
     return lines;
 }
 

@@ -49,12 +49,28 @@ public:
     /// cut so that it reads back as one line. The file is created with mode 0600. 0 when the whole
     /// line was written, -1 otherwise (no usable folder, cannot open, short or failed write).
     int AppendRow(std::string_view receiver, std::string_view sender, std::string_view kind,
-                  std::string_view content) const;
+                  std::string_view content);
+
+    /// Starts a batch: until EndBatch the file is opened once (at the first line) and the
+    /// lines are kept in order and written together, byte for byte as AppendRow writes them
+    /// alone. Within a batch AppendRow gives -1 when the file cannot be opened (the line is
+    /// lost, as outside a batch) and 0 when the line is taken for the batch's write.
+    void BeginBatch();
+    /// Writes the batch's lines with one write and closes the file. Should that write fail,
+    /// the lines are written one at a time so that only those the file refuses are lost (a
+    /// partial line is taken back). Returns how many taken lines could not be written.
+    int EndBatch();
 
     /// Every line of the file in file order, split into its fields (CR LF read as LF, pieces
     /// of at most kReadChunk bytes, each cut at its first CR or LF); nothing when the file
     /// cannot be opened.
     std::optional<std::vector<LogLineFields>> ReadLines() const;
+
+    /// The last `count` lines of ReadLines, found without reading the whole file: the file is
+    /// read backwards in blocks up to a line end that has enough lines after it, and only the
+    /// rest is split. Falls back to the whole file when the cut cannot be trusted. Nothing when
+    /// the file cannot be opened.
+    std::optional<std::vector<LogLineFields>> ReadLastLines(std::size_t count) const;
 
     /// The line AppendRow writes for these texts at `time`, CR LF included.
     static std::string FormatLine(const LocalTime& time, std::string_view receiver,
@@ -70,9 +86,16 @@ public:
     static int EnsureDefaultLogFolder(const COptionValues& options);
 
 private:
+    int WriteBatch();
+
     const COptionValues& m_options;
     Clock m_clock;
     std::string m_fileName;
+    // The batch under way: its open file (-1 until the first line opens it) and its lines.
+    bool m_batching = false;
+    int m_batchFd = -1;
+    std::string m_batchBytes;
+    std::vector<std::size_t> m_batchLineEnds; // end offset of each line in m_batchBytes
 };
 
 } // namespace palaverly

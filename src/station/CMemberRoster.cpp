@@ -68,7 +68,12 @@ int CMemberRoster::UpsertMember(std::string_view stationId, std::string_view sta
                                    std::string(version),      std::string(loginTime),
                                    std::string(comment)};
     const int row = FindMemberRow(computerName);
-    if (row < 0) {
+    if (row < 0 && m_list.RowCount() >= kMemberLimit) {
+        if (!m_fullNoticeGiven && m_callbacks.rosterFull) {
+            m_fullNoticeGiven = true;
+            m_callbacks.rosterFull();
+        }
+    } else if (row < 0) {
         m_list.InsertRow(std::move(texts), -1);
         if (m_options.m_flgLoginLogoutCheck)
             AddNotice(m_templates.Text(Notice::Login), std::string(handleName));

@@ -18,6 +18,11 @@ public:
     static constexpr int kChatLogControlId = 1031;
     static constexpr int kRosterControlId = 1032;
 
+    /// Members the roster holds at most. An office LAN has a few dozen stations; only a broken
+    /// or hostile LAN (INFOs with ever new computer names) reaches it, and without a limit
+    /// such a flood would grow the roster and slow every look-up without end.
+    static constexpr int kMemberLimit = 4096;
+
     /// Bits of SetupListColumns.
     static constexpr int kInsertChatLogColumns = 1;
     static constexpr int kInsertRosterColumns = 2;
@@ -29,6 +34,9 @@ public:
         std::function<void(const std::string& caption)> captionChanged;
         /// The first INFO of the run arrived: time to ask for bulletins (called once).
         std::function<void()> fetchBulletin;
+        /// An INFO of a new station was refused because the roster is full (called once per
+        /// run, at the first refusal).
+        std::function<void()> rosterFull;
     };
 
     /// `list` is the sorted, multiple-selection roster list; the chat log receives the login
@@ -45,7 +53,7 @@ public:
     int SetupListColumns(int flags);
 
     /// Adds the station of an INFO, or rewrites its row when the handle or status changed.
-    /// Returns 0.
+    /// A new station beyond kMemberLimit is refused (rosterFull tells of the first). Returns 0.
     int UpsertMember(std::string_view stationId, std::string_view status,
                      std::string_view computerName, std::string_view handleName,
                      std::string_view version, std::string_view comment,
@@ -92,6 +100,7 @@ private:
     std::string m_caption;
     int m_countShown = -1;
     bool m_firstInfoSeen = false;
+    bool m_fullNoticeGiven = false;
 };
 
 } // namespace palaverly

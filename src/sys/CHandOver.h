@@ -1,16 +1,21 @@
 #pragma once
-// Hands items from the receive thread to the user-interface thread: a bounded queue that wakes
-// the consumer once per burst, so that a flood of datagrams costs one posted event, not one each.
+// Hands items from the receive thread to the user-interface thread: a bounded queue that moves
+// whole batches under one lock and wakes the consumer once per burst, so that a flood of
+// datagrams costs one lock and one posted event per batch, not per datagram.
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace palaverly {
 
@@ -37,6 +42,16 @@ public:
 
     /// Queues `item`, waiting while the queue is full. False (item dropped) once closed.
     bool Push(T item) {
+        std::vector<T> one;
+        one.push_back(std::move(item));
+        return PushBatch(std::move(one));
+    }
+
+    /// Queues every item of `items` in order under one lock and with at most one wake-up,
+    /// waiting while the queue is full; a batch may take the queue past its capacity by less
+    /// than its own size, so the bound is capacity plus one batch. False (items dropped) once
+    /// closed. An empty batch does nothing and returns true unless closed.
+    bool PushBatch(std::vector<T> items) {
         bool wake = false;
         {
             std::unique_lock lock(m_mutex);
@@ -45,7 +60,10 @@ public:
             --m_waitingProducers;
             if (m_closed)
                 return false;
-            m_items.push_back(std::move(item));
+            if (items.empty())
+                return true;
+            for (T& item : items)
+                m_items.push_back(std::move(item));
             wake = !m_wakePending;
             m_wakePending = true;
         }
@@ -54,31 +72,57 @@ public:
         return true;
     }
 
-    /// Consumer side: pops up to `max` items in arrival order and calls `fn(T&&)` for each,
-    /// outside the lock. Stops as soon as the hand-over is closed, even by `fn` itself.
-    /// Items left behind by `max` trigger a new wake-up. Returns how many were delivered.
+    /// Consumer side: takes up to `max` items in arrival order under one lock and calls
+    /// `fn(T&&)` for each, outside the lock. Stops as soon as the hand-over is closed, even by
+    /// `fn` itself. Items left behind by `max` trigger a new wake-up. Returns how many were
+    /// delivered.
     template <typename Fn>
     std::size_t Drain(Fn&& fn, std::size_t max = std::numeric_limits<std::size_t>::max()) {
-        std::size_t delivered = 0;
+        return DrainWhile(
+            std::forward<Fn>(fn), [] { return true; }, max);
+    }
+
+    /// Drain that also asks `goOn()` after each delivery and stops when it says false (the
+    /// consumer's time slice is used up); the items not delivered go back to the front of the
+    /// queue, in order, and trigger a new wake-up.
+    template <typename Fn, typename GoOn>
+    std::size_t DrainWhile(Fn&& fn, GoOn&& goOn,
+                           std::size_t max = std::numeric_limits<std::size_t>::max()) {
+        std::vector<T> batch;
         {
             std::lock_guard lock(m_mutex);
             m_wakePending = false;
-        }
-        while (delivered < max) {
-            std::optional<T> item;
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_closed || m_items.empty())
-                    break;
-                item.emplace(std::move(m_items.front()));
-                m_items.pop_front();
-                m_delivering = true;
-                m_drainingThread = std::this_thread::get_id();
+            if (!m_closed && max > 0) {
+                const std::size_t n = std::min(max, m_items.size());
+                batch.reserve(n);
+                for (std::size_t i = 0; i < n; ++i) {
+                    batch.push_back(std::move(m_items.front()));
+                    m_items.pop_front();
+                }
+                if (n > 0) {
+                    m_delivering = true;
+                    m_drainingThread = std::this_thread::get_id();
+                }
             }
-            m_notFull.notify_one();
+        }
+        std::size_t delivered = 0;
+        if (!batch.empty()) {
+            m_notFull.notify_all();
             CDeliveryGuard guard(*this);
-            fn(std::move(*item));
-            ++delivered;
+            while (delivered < batch.size() && !m_closedFlag.load(std::memory_order_acquire)) {
+                fn(std::move(batch[delivered]));
+                ++delivered;
+                if (delivered < batch.size() && !goOn())
+                    break;
+            }
+            if (delivered < batch.size()) {
+                std::lock_guard lock(m_mutex);
+                if (!m_closed)
+                    m_items.insert(m_items.begin(),
+                                   std::make_move_iterator(batch.begin() +
+                                                           static_cast<std::ptrdiff_t>(delivered)),
+                                   std::make_move_iterator(batch.end()));
+            }
         }
         bool wake = false;
         {
@@ -101,6 +145,7 @@ public:
         {
             std::unique_lock lock(m_mutex);
             m_closed = true;
+            m_closedFlag.store(true, std::memory_order_release);
             dropped.swap(m_items);
             m_notFull.notify_all();
             if (m_drainingThread != std::this_thread::get_id())
@@ -152,6 +197,7 @@ private:
     std::condition_variable m_idle;
     std::deque<T> m_items;
     bool m_closed = false;
+    std::atomic<bool> m_closedFlag{false}; // m_closed for the drain loop, read without the lock
     bool m_wakePending = false;
     bool m_delivering = false;
     int m_waitingProducers = 0;

@@ -166,6 +166,16 @@ int CMarkList::TrimRows(int limit) {
     return 0;
 }
 
+void CMarkList::BeginBatch() {
+    if (m_batchDepth++ == 0)
+        Notify([](IMarkListObserver& o) { o.OnBatchBegin(); });
+}
+
+void CMarkList::EndBatch() {
+    if (m_batchDepth > 0 && --m_batchDepth == 0)
+        Notify([](IMarkListObserver& o) { o.OnBatchEnd(); });
+}
+
 int CMarkList::IsMarked(int row) const {
     return Exists(row) && m_rows[row].marked ? 1 : 0;
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +60,11 @@ public:
     /// one row per call). Returns 0.
     int TrimRows(int limit);
 
+    /// Brackets a run of changes for the observers (OnBatchBegin / OnBatchEnd); nested calls
+    /// count, only the outermost pair is passed on.
+    void BeginBatch();
+    void EndBatch();
+
     /// 1 when the row is marked, else 0 (also for a row that does not exist).
     int IsMarked(int row) const;
     /// Marks (`on`) or unmarks the row and clears its focused state; in a single-selection
@@ -107,7 +113,8 @@ private:
     Selection m_selection;
     TextWidthFn m_measure;
     std::vector<Column> m_columns;
-    std::vector<Row> m_rows;
+    std::deque<Row> m_rows; // the chat log drops its top row at every insert once full
+    int m_batchDepth = 0;
     int m_markCount = 0;
     mutable std::vector<IMarkListObserver*> m_observers; // watching changes nothing
 };

@@ -27,6 +27,13 @@ public:
     virtual void OnMarkChanged(int /*row*/) {}
     /// The row should be scrolled fully into view.
     virtual void OnEnsureVisible(int /*row*/) {}
+
+    /// The changes up to OnBatchEnd belong together (one drain of received datagrams): an
+    /// observer may hold back rows added below the last and rows removed from the top and
+    /// announce them as one range each at the end, provided it catches up before it handles
+    /// any other change. Batches do not nest.
+    virtual void OnBatchBegin() {}
+    virtual void OnBatchEnd() {}
 };
 
 } // namespace palaverly

@@ -54,6 +54,10 @@ public:
     /// other length is dropped with EMSGSIZE and leaves `buffer` zero-filled. A port that could
     /// not bind its receive socket receives nothing and returns only at Interrupt (ECANCELED).
     int Receive(char* buffer, short length) override;
+    /// Takes every datagram queued on the receive socket, up to `max`, with one system call
+    /// (recvmmsg); waits (poll on the socket and the wake-up descriptor) only while none is
+    /// queued. Same length rule and results as Receive.
+    int ReceiveBatch(char* buffers, short length, int max, int& received) override;
     /// Wakes a blocked Receive; from then on Receive returns ECANCELED at once.
     void Interrupt() override;
 

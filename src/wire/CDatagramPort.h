@@ -2,6 +2,8 @@
 // The station's network endpoint as the rest of the station sees it: raw 255-byte buffers in
 // and out. CBroadcastPort is the real one; tests attach stations to a simulated LAN instead.
 
+#include <cerrno>
+
 namespace palaverly {
 
 class CDatagramPort {
@@ -16,7 +18,24 @@ public:
     /// length (dropped), ECANCELED once Interrupt() has been called.
     virtual int Receive(char* buffer, short length) = 0;
 
-    /// Wakes a thread blocked in Receive; every Receive from then on returns ECANCELED at once.
+    /// Blocks until at least one datagram is queued, then takes up to `max` of those queued
+    /// without waiting again. The datagrams of exactly `length` bytes are stored one after the
+    /// other in `buffers` (room for `max` * `length` bytes) and counted in `received`; others
+    /// are dropped. 0 when `received` > 0, EMSGSIZE when every one taken was dropped, ECANCELED
+    /// once Interrupt() has been called, else an error code. This version takes one datagram
+    /// through Receive; ports that can take several at once override it.
+    virtual int ReceiveBatch(char* buffers, short length, int max, int& received) {
+        received = 0;
+        if (max <= 0)
+            return EINVAL;
+        const int rc = Receive(buffers, length);
+        if (rc == 0)
+            received = 1;
+        return rc;
+    }
+
+    /// Wakes a thread blocked in Receive or ReceiveBatch; every Receive from then on returns
+    /// ECANCELED at once.
     virtual void Interrupt() = 0;
 };
 

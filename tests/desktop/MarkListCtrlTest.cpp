@@ -9,6 +9,8 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QPainter>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace palaverly;
@@ -49,6 +51,9 @@ private slots:
     void columnsOutsideTheClipAreNotDrawn();
     void columnWidthsFollowTheList();
     void hundredThousandRows();
+    void batchReachesTheViewAsOneRemovalAndOneInsertion();
+    void batchLargerThanTheLimitDropsRowsTheViewNeverSaw();
+    void viewFollowsNewRowsOnlyAtTheBottom();
 };
 
 void MarkListCtrlTest::modelFollowsTheList() {
@@ -303,6 +308,122 @@ void MarkListCtrlTest::hundredThousandRows() {
     QCOMPARE(static_cast<int>(view.findChildren<QWidget*>().size()), childrenBefore);
     QVERIFY(view.viewport()->rect().intersects(view.visualRect(view.model()->index(99999, 0))));
     QVERIFY(!view.visualRect(view.model()->index(0, 0)).intersects(view.viewport()->rect()));
+}
+
+namespace {
+
+// A log-like list: rows appended below, the oldest dropped once `limit` rows are held.
+void AddCapped(CMarkList& list, int limit, int value) {
+    while (list.RowCount() >= limit)
+        list.DeleteRow(0);
+    list.InsertRow({std::to_string(value), "b", "c", "d", "e"}, -1);
+}
+
+// The model shows exactly the list's rows, in order.
+void CompareModelWithList(const CMarkListModel& model, const CMarkList& list) {
+    QCOMPARE(model.rowCount(), list.RowCount());
+    for (int r = 0; r < list.RowCount(); ++r)
+        QCOMPARE(model.data(model.index(r, 0), Qt::DisplayRole).toString(),
+                 QString::fromStdString(list.Text(r, 0)));
+}
+
+} // namespace
+
+void MarkListCtrlTest::batchReachesTheViewAsOneRemovalAndOneInsertion() {
+    CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Single, Measure);
+    for (int c = 0; c < 5; ++c)
+        list.InsertColumn("c", 50);
+    CMarkListCtrl view(list, 1031, false, Measure);
+    QAbstractItemModelTester tester(&view.Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (int i = 0; i < 20; ++i)
+        AddCapped(list, 30, i);
+    QSignalSpy inserted(&view.Model(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(&view.Model(), &QAbstractItemModel::rowsRemoved);
+    list.BeginBatch();
+    for (int i = 20; i < 45; ++i)
+        AddCapped(list, 30, i);
+    QCOMPARE(inserted.count(), 0); // held back until the batch ends
+    list.EndBatch();
+    QCOMPARE(removed.count(), 1);
+    QCOMPARE(removed[0][1].toInt(), 0);
+    QCOMPARE(removed[0][2].toInt(), 14);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted[0][1].toInt(), 5);
+    QCOMPARE(inserted[0][2].toInt(), 29);
+    CompareModelWithList(view.Model(), list);
+
+    // A change that cannot wait makes the views catch up first.
+    inserted.clear();
+    list.BeginBatch();
+    AddCapped(list, 30, 45);
+    list.SetMark(list.RowCount() - 1, true, true);
+    QCOMPARE(inserted.count(), 1);
+    QVERIFY(view.selectionModel()->isRowSelected(list.RowCount() - 1, {}));
+    AddCapped(list, 30, 46);
+    list.EndBatch();
+    QCOMPARE(inserted.count(), 2);
+    CompareModelWithList(view.Model(), list);
+}
+
+void MarkListCtrlTest::batchLargerThanTheLimitDropsRowsTheViewNeverSaw() {
+    CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Single, Measure);
+    for (int c = 0; c < 5; ++c)
+        list.InsertColumn("c", 50);
+    CMarkListCtrl view(list, 1031, false, Measure);
+    QAbstractItemModelTester tester(&view.Model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (int i = 0; i < 10; ++i)
+        AddCapped(list, 30, i);
+    list.BeginBatch();
+    for (int i = 10; i < 200; ++i)
+        AddCapped(list, 30, i);
+    list.EndBatch();
+    CompareModelWithList(view.Model(), list);
+    QCOMPARE(list.Text(0, 0), std::string("170"));
+}
+
+void MarkListCtrlTest::viewFollowsNewRowsOnlyAtTheBottom() {
+    CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Single, Measure);
+    for (int c = 0; c < 5; ++c)
+        list.InsertColumn("c", 50);
+    CMarkListCtrl view(list, 1031, false, Measure);
+    view.resize(400, 200);
+    view.show();
+    auto addBatch = [&](int from, int to) {
+        list.BeginBatch();
+        for (int i = from; i < to; ++i)
+            AddCapped(list, 300, i);
+        list.EndBatch();
+        QApplication::processEvents();
+        QApplication::processEvents();
+    };
+    auto topRowText = [&] {
+        return view.model()->data(view.indexAt(QPoint(2, 2)), Qt::DisplayRole).toString();
+    };
+    addBatch(0, 100);
+    QScrollBar* bar = view.verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum()); // at the bottom: new rows are followed
+    addBatch(100, 150);
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(view.viewport()->rect().intersects(view.visualRect(view.model()->index(149, 0))));
+
+    // Scrolled up to read: new rows do not move the view, nor do old ones that go.
+    view.scrollTo(view.model()->index(120, 0), QAbstractItemView::PositionAtTop);
+    QApplication::processEvents();
+    const QString reading = topRowText();
+    QCOMPARE(reading, QString("120"));
+    addBatch(150, 250);
+    QCOMPARE(topRowText(), reading);
+    addBatch(250, 350); // the first 50 rows go
+    QCOMPARE(list.Text(0, 0), std::string("50"));
+    QCOMPARE(topRowText(), reading);
+
+    // Back at the bottom, it follows again.
+    bar->setValue(bar->maximum());
+    addBatch(350, 360);
+    QCOMPARE(bar->value(), bar->maximum());
 }
 
 QTEST_MAIN(MarkListCtrlTest)

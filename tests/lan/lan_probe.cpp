@@ -8,7 +8,9 @@
 //   lan_probe send N TEXT [WORD]        one Datagram (sender = host name) to 8000+N
 //   lan_probe wire PORT SECONDS COUNT   plain socket on the UDP port PORT: raw length and hex
 //   lan_probe rawsend PORT LENGTH       LENGTH zero bytes broadcast to UDP port PORT
-//   lan_probe flood N COUNT RECEIVER    COUNT SEND datagrams to RECEIVER as fast as possible
+//   lan_probe flood N COUNT RECEIVER [RATE]
+//                                       COUNT SEND datagrams to RECEIVER as fast as possible,
+//                                       or at RATE datagrams per second
 //   lan_probe count N SECONDS           the floor of a receive loop: receive, unscramble and
 //                                       count until one second passes without a datagram
 //
@@ -310,7 +312,7 @@ int RawSend(int portNumber, int length) {
     return sent >= 0 ? 0 : 1;
 }
 
-int Flood(const char* n, long count, const std::string& receiver) {
+int Flood(const char* n, long count, const std::string& receiver, long rate) {
     if (!InVirtualHost())
         return 1;
     CBroadcastPort port(ChatPort(n), PrintingSink());
@@ -318,6 +320,13 @@ int Flood(const char* n, long count, const std::string& receiver) {
     const auto start = std::chrono::steady_clock::now();
     long failed = 0;
     for (long i = 0; i < count; ++i) {
+        // Paced by the clock in steps of about a millisecond: datagram i leaves at i / rate.
+        if (rate > 0 && i % std::max(1L, rate / 1000) == 0) {
+            const auto due =
+                start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                            std::chrono::duration<double>(double(i) / double(rate)));
+            std::this_thread::sleep_until(due);
+        }
         Datagram d = BuildDatagram(static_cast<int>(i % 99999999), SystemLocalTime(), "SEND",
                                    MakeSendPayload(sender, receiver, "flood " + std::to_string(i)));
         Scramble(d);
@@ -384,8 +393,9 @@ int main(int argc, char** argv) {
         return SendOnce(argv[2], argv[3], args.size() == 4 ? args[3] : "SEND");
     if (mode == "wire" && args.size() == 4)
         return Wire(std::atoi(argv[2]), std::atoi(argv[3]), std::atol(argv[4]));
-    if (mode == "flood" && args.size() == 4)
-        return Flood(argv[2], std::atol(argv[3]), argv[4]);
+    if (mode == "flood" && (args.size() == 4 || args.size() == 5))
+        return Flood(argv[2], std::atol(argv[3]), argv[4],
+                     args.size() == 5 ? std::atol(argv[5]) : 0);
     if (mode == "count" && args.size() == 3)
         return Count(argv[2], std::atoi(argv[3]));
     if (mode == "rawsend" && args.size() == 3)

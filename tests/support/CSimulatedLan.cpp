@@ -92,6 +92,26 @@ int CSimulatedPort::Receive(char* buffer, short length) {
     return TakeLocked(m_queue->datagrams, buffer, length);
 }
 
+int CSimulatedPort::ReceiveBatch(char* buffers, short length, int max, int& received) {
+    received = 0;
+    if (buffers == nullptr || length <= 0 || max <= 0)
+        return EINVAL;
+    std::unique_lock lock(m_state->mutex);
+    m_queue->arrived.wait(lock,
+                          [&] { return m_queue->interrupted || !m_queue->datagrams.empty(); });
+    if (m_queue->interrupted)
+        return ECANCELED;
+    bool dropped = false;
+    for (int taken = 0; taken < max && !m_queue->datagrams.empty(); ++taken) {
+        char* slot = buffers + static_cast<std::ptrdiff_t>(received) * length;
+        if (TakeLocked(m_queue->datagrams, slot, length) == 0)
+            ++received;
+        else
+            dropped = true;
+    }
+    return received == 0 && dropped ? EMSGSIZE : 0;
+}
+
 int CSimulatedPort::TryReceive(char* buffer, short length) {
     std::lock_guard lock(m_state->mutex);
     if (m_queue->interrupted)

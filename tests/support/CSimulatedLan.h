@@ -41,6 +41,8 @@ public:
     /// Blocks for the next datagram; EMSGSIZE (datagram dropped) when its length is not
     /// `length`, ECANCELED once interrupted.
     int Receive(char* buffer, short length) override;
+    /// Blocks for the first datagram, then takes up to `max` of those queued in one go.
+    int ReceiveBatch(char* buffers, short length, int max, int& received) override;
     void Interrupt() override;
 
     /// Like Receive, but gives EAGAIN at once when nothing is queued.

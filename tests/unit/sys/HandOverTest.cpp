@@ -185,3 +185,100 @@ TEST(HandOver, ThreadedProducerDeliversEverythingInOrder) {
     EXPECT_GE(wakes, drains);
     EXPECT_LE(wakes, drains + 1);
 }
+
+TEST(HandOverBatch, ABatchIsOneWakeUpAndKeepsItsOrderAcrossDrains) {
+    int wakes = 0;
+    CHandOver<int> handOver(64, [&] { ++wakes; });
+    ASSERT_TRUE(handOver.PushBatch({1, 2, 3}));
+    ASSERT_TRUE(handOver.PushBatch({4, 5}));
+    EXPECT_EQ(wakes, 1);
+    // A drain that ends inside a batch leaves the rest first in line.
+    EXPECT_EQ(DrainAll(handOver, 2), (std::vector<int>{1, 2}));
+    EXPECT_EQ(wakes, 2);
+    ASSERT_TRUE(handOver.PushBatch({6}));
+    EXPECT_EQ(DrainAll(handOver), (std::vector<int>{3, 4, 5, 6}));
+    EXPECT_TRUE(handOver.PushBatch({}));
+    EXPECT_EQ(wakes, 2); // an empty batch wakes nobody
+}
+
+TEST(HandOverBatch, ASliceThatEndsEarlyPutsTheRestBackInOrder) {
+    int wakes = 0;
+    CHandOver<int> handOver(64, [&] { ++wakes; });
+    handOver.PushBatch({1, 2, 3, 4, 5});
+    std::vector<int> got;
+    int asked = 0;
+    // The slice runs out after the second item.
+    const auto delivered =
+        handOver.DrainWhile([&](int v) { got.push_back(v); }, [&] { return ++asked < 2; });
+    EXPECT_EQ(delivered, 2u);
+    EXPECT_EQ(got, (std::vector<int>{1, 2}));
+    EXPECT_EQ(handOver.Size(), 3u);
+    EXPECT_EQ(wakes, 2); // the rest is announced again
+    handOver.PushBatch({6, 7});
+    EXPECT_EQ(DrainAll(handOver), (std::vector<int>{3, 4, 5, 6, 7}));
+}
+
+TEST(HandOverBatch, CloseReleasesAProducerWaitingWithABatch) {
+    CHandOver<int> handOver(2, [] {});
+    handOver.PushBatch({1, 2});
+    auto pushed = std::async(std::launch::async, [&] { return handOver.PushBatch({3, 4, 5}); });
+    ASSERT_TRUE(WaitFor([&] { return handOver.IsProducerWaiting(); }));
+    handOver.Close();
+    ASSERT_EQ(pushed.wait_for(kGuard), std::future_status::ready);
+    EXPECT_FALSE(pushed.get());
+    EXPECT_EQ(DrainAll(handOver), std::vector<int>{});
+}
+
+TEST(HandOverBatch, CloseInsideABatchDeliversNothingMoreOfIt) {
+    CHandOver<int> handOver(64, [] {});
+    handOver.PushBatch({1, 2, 3, 4});
+    std::vector<int> got;
+    handOver.Drain([&](int v) {
+        got.push_back(v);
+        if (v == 2)
+            handOver.Close();
+    });
+    EXPECT_EQ(got, (std::vector<int>{1, 2}));
+    EXPECT_EQ(handOver.Size(), 0u); // the rest of the batch is dropped, not put back
+}
+
+TEST(HandOverBatch, ThreadedBatchesArriveWholeAndInOrder) {
+    std::mutex mutex;
+    std::condition_variable cv;
+    int wakesPending = 0;
+    CHandOver<int> handOver(128, [&] {
+        std::lock_guard lock(mutex);
+        ++wakesPending;
+        cv.notify_one();
+    });
+    constexpr int kBatches = 2000;
+    constexpr int kBatchSize = 37; // does not divide the drain size: drains end inside batches
+    std::vector<int> got;
+    std::thread consumer([&] {
+        while (static_cast<int>(got.size()) < kBatches * kBatchSize) {
+            {
+                std::unique_lock lock(mutex);
+                if (!cv.wait_for(lock, kGuard, [&] { return wakesPending > 0; })) {
+                    lock.unlock();
+                    handOver.Close();
+                    return;
+                }
+                --wakesPending;
+            }
+            handOver.Drain([&](int value) { got.push_back(value); }, 50);
+        }
+    });
+    bool allPushed = true;
+    int next = 0;
+    for (int b = 0; b < kBatches && allPushed; ++b) {
+        std::vector<int> batch;
+        for (int i = 0; i < kBatchSize; ++i)
+            batch.push_back(next++);
+        allPushed = handOver.PushBatch(std::move(batch));
+    }
+    consumer.join();
+    ASSERT_TRUE(allPushed);
+    ASSERT_EQ(got.size(), static_cast<std::size_t>(kBatches * kBatchSize));
+    for (int i = 0; i < kBatches * kBatchSize; ++i)
+        ASSERT_EQ(got[i], i);
+}

@@ -1,0 +1,10 @@
+# The outside clock of the desktop benchmark: pings the program's window and times the answers.
+find_package(PkgConfig QUIET)
+if(PKG_CONFIG_FOUND)
+    pkg_check_modules(PALAVERLY_XCB QUIET IMPORTED_TARGET xcb)
+endif()
+if(PALAVERLY_XCB_FOUND)
+    add_executable(wm_ping ${CMAKE_CURRENT_SOURCE_DIR}/wm_ping.cpp)
+    target_link_libraries(wm_ping PRIVATE PkgConfig::PALAVERLY_XCB)
+    palaverly_target_defaults(wm_ping)
+endif()
