@@ -14,21 +14,8 @@ using namespace palaverly::test;
 
 namespace {
 
-class ReceptionBatchTest : public ::testing::Test {
+class ReceptionBatchTest : public CStationLanTest {
 protected:
-    void SetUp() override {
-        m_root = std::filesystem::temp_directory_path() /
-                 ("palaverly-batch-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(m_root);
-        std::filesystem::create_directories(m_root);
-        lan = std::make_unique<CStationLan>(m_root);
-    }
-    void TearDown() override {
-        lan.reset();
-        std::filesystem::remove_all(m_root);
-    }
-
     // A SEND from PCX to PCA with datagram id `id`, scrambled as on the wire.
     static Datagram Send(int id, const std::string& text) {
         Datagram d = BuildDatagram(id, LocalTime{2026, 12, 8, 9, 5, 7, 0}, "SEND",
@@ -63,9 +50,6 @@ protected:
         s << in.rdbuf();
         return s.str();
     }
-
-    std::filesystem::path m_root;
-    std::unique_ptr<CStationLan> lan;
 };
 
 TEST_F(ReceptionBatchTest, RepetitionRuleSeesEveryDatagramInOrderAcrossBatchEdges) {

@@ -3,6 +3,7 @@
 #include "CChatDlgTestPeer.h"
 
 #include <fstream>
+#include <unistd.h>
 
 namespace palaverly::test {
 
@@ -73,6 +74,21 @@ std::vector<std::vector<std::string>> Rows(const CMarkList& list) {
         rows.push_back(row);
     }
     return rows;
+}
+
+void CStationLanTest::SetUp() {
+    m_root = std::filesystem::temp_directory_path() /
+             ("palaverly-lan-" + std::to_string(::getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(m_root);
+    std::filesystem::create_directories(m_root);
+    lan = std::make_unique<CStationLan>(m_root);
+}
+
+void CStationLanTest::TearDown() {
+    lan.reset();
+    std::filesystem::remove_all(m_root);
 }
 
 } // namespace palaverly::test

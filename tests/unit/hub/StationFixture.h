@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -89,6 +90,16 @@ public:
 private:
     std::filesystem::path m_root;
     std::vector<std::unique_ptr<CTestStation>> m_stations;
+};
+
+/// A test with a simulated LAN of stations whose files live in a folder of its own.
+class CStationLanTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::filesystem::path m_root;
+    std::unique_ptr<CStationLan> lan;
 };
 
 /// Column texts of a list as UTF-8, one vector per row.

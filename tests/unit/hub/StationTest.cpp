@@ -18,21 +18,8 @@ using namespace palaverly::test;
 
 namespace {
 
-class StationTest : public ::testing::Test {
+class StationTest : public CStationLanTest {
 protected:
-    void SetUp() override {
-        m_root = std::filesystem::temp_directory_path() /
-                 ("palaverly-station-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(m_root);
-        std::filesystem::create_directories(m_root);
-        lan = std::make_unique<CStationLan>(m_root);
-    }
-    void TearDown() override {
-        lan.reset();
-        std::filesystem::remove_all(m_root);
-    }
-
     // Marks the roster rows of `station` whose computer name is in `names`.
     static void Mark(CTestStation& t, std::initializer_list<std::string> names) {
         CMarkList& roster = Peer(t.station).RosterList();
@@ -54,9 +41,6 @@ protected:
         }
         return out;
     }
-
-    std::filesystem::path m_root;
-    std::unique_ptr<CStationLan> lan;
 };
 
 // The command word: five bytes at most ("SENDM" runs straight into the payload).

@@ -1,5 +1,6 @@
 #include "station/CDailyLogFile.h"
 
+#include "ChatLogFixture.h"
 #include "RosterTestSupport.h"
 #include "settings/COptionValues.h"
 #include "station/CChatLog.h"
@@ -16,20 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A chat log with logging on, writing into a fresh temporary folder.
-class DailyLogFile : public ::testing::Test {
+class DailyLogFile : public test::CChatLogFixture {
 protected:
-    DailyLogFile()
-        : m_list(CMarkList::Order::Unsorted, CMarkList::Selection::Single, test::ByteWidth),
-          m_file(m_options, m_clock.now, m_clock.AsClock()),
-          m_log(m_list, m_options, m_file, m_clock.AsClock(), [] { return std::string("Taro"); }) {
-        m_options.m_flgLogOutput = 1;
-        m_options.m_logSavePath = m_dir.Path().string();
-    }
-
-    fs::path LogPath() const { return m_dir.Path() / m_file.FileName(); }
-    std::string FileBytes() const { return test::ReadWholeFile(LogPath()); }
-
     // Writes `lines` lines "n\tr\ts\tk\tline<n>" CR LF by hand.
     void WriteNumberedLines(int lines) {
         std::string bytes;
@@ -37,13 +26,6 @@ protected:
             bytes += " 8:00'00\tr\ts\tk\tline" + std::to_string(i) + "\r\n";
         test::WriteWholeFile(LogPath(), bytes);
     }
-
-    test::CTempDir m_dir;
-    test::CFixedClock m_clock;
-    COptionValues m_options;
-    CMarkList m_list;
-    CDailyLogFile m_file;
-    CChatLog m_log;
 };
 
 } // namespace

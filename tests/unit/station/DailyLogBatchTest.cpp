@@ -1,5 +1,6 @@
 // The daily log file in batches (one open and one write per drain, the same bytes as line by
 // line), the tail reload against the full read, and the chat log's row limit.
+#include "ChatLogFixture.h"
 #include "RosterTestSupport.h"
 #include "settings/COptionValues.h"
 #include "station/CChatLog.h"
@@ -16,19 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class DailyLogBatch : public ::testing::Test {
+class DailyLogBatch : public test::CChatLogFixture {
 protected:
-    DailyLogBatch()
-        : m_list(CMarkList::Order::Unsorted, CMarkList::Selection::Single, test::ByteWidth),
-          m_file(m_options, m_clock.now, m_clock.AsClock()),
-          m_log(m_list, m_options, m_file, m_clock.AsClock(), [] { return std::string("Taro"); }) {
-        m_options.m_flgLogOutput = 1;
-        m_options.m_logSavePath = m_dir.Path().string();
-    }
-
-    fs::path LogPath() const { return m_dir.Path() / m_file.FileName(); }
-    std::string FileBytes() const { return test::ReadWholeFile(LogPath()); }
-
     static bool SameRows(const std::vector<LogLineFields>& a, const std::vector<LogLineFields>& b) {
         if (a.size() != b.size())
             return false;
@@ -47,13 +37,6 @@ protected:
             all.erase(all.begin(), all.end() - static_cast<std::ptrdiff_t>(count));
         return all;
     }
-
-    test::CTempDir m_dir;
-    test::CFixedClock m_clock;
-    COptionValues m_options;
-    CMarkList m_list;
-    CDailyLogFile m_file;
-    CChatLog m_log;
 };
 
 } // namespace
