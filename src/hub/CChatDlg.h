@@ -67,7 +67,8 @@ public:
     /// The initialisation sequence; ends with the roll call. 0, or -1 when the host name is
     /// missing (the station then runs without identity, reception or roll call).
     int Initialize();
-    /// The shutdown sequence: reception halted, BYE, port destroyed, handle and status saved.
+    /// The shutdown sequence: reception halted, BYE, port destroyed, then handle, status and
+    /// placement saved in one replacement of the settings file.
     /// Runs once; later calls do nothing.
     void Shutdown();
 
