@@ -138,20 +138,8 @@ private slots:
 
     void everyControlOfEachDialogIsNamed() {
         QFETCH(QString, kind);
-        CDialogSettings settings;
-        COptionValues options;
-        CPhraseValues phrases;
-        CInfoValues info;
-        CDialogUnits units(CDialogUnits::DialogFont());
-        std::unique_ptr<CTemplateDialog> dialog;
-        if (kind == "options")
-            dialog = std::make_unique<COptionDlg>(options, settings.store, units);
-        else if (kind == "phrases")
-            dialog = std::make_unique<CPhraseDlg>(phrases, settings.store, units);
-        else if (kind == "info")
-            dialog = std::make_unique<CInfoDlg>(info, settings.store, units);
-        else
-            dialog = std::make_unique<CAboutDlg>(kVersionString, units);
+        CDialogUnderTest under(kind);
+        const std::unique_ptr<CTemplateDialog>& dialog = under.dialog;
         QCOMPARE(Unnamed(*dialog), QStringList());
         if (kind == "options") {
             QCOMPARE(Name(dialog->Layout().Control(COptionDlg::kLogSavePath)),

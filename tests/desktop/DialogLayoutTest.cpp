@@ -84,20 +84,8 @@ void DialogLayoutTest::nothingIsClipped_data() {
 
 void DialogLayoutTest::nothingIsClipped() {
     QFETCH(QString, kind);
-    CDialogSettings settings;
-    COptionValues options;
-    CPhraseValues phrases;
-    CInfoValues info;
-    CDialogUnits units(CDialogUnits::DialogFont());
-    std::unique_ptr<QDialog> dialog;
-    if (kind == "options")
-        dialog = std::make_unique<COptionDlg>(options, settings.store, units);
-    else if (kind == "phrases")
-        dialog = std::make_unique<CPhraseDlg>(phrases, settings.store, units);
-    else if (kind == "info")
-        dialog = std::make_unique<CInfoDlg>(info, settings.store, units);
-    else
-        dialog = std::make_unique<CAboutDlg>(kVersionString, units);
+    CDialogUnderTest under(kind);
+    const std::unique_ptr<CTemplateDialog>& dialog = under.dialog;
     dialog->show();
     const QStringList clipped = Clipped(*dialog);
     for (const QString& c : clipped)
@@ -105,7 +93,7 @@ void DialogLayoutTest::nothingIsClipped() {
     QCOMPARE(clipped, QStringList());
 
     // The style's own decoration counts, and no control runs past the frame that holds it.
-    auto* templated = static_cast<CTemplateDialog*>(dialog.get());
+    CTemplateDialog* templated = dialog.get();
     const QStringList defects = LayoutDefects(*dialog, &templated->Layout());
     for (const QString& d : defects)
         qInfo("%s", qPrintable(d));

@@ -1,9 +1,15 @@
 #pragma once
 // A settings file in a temporary folder for the dialog tests, with what a save left in it.
 
+#include "dialogs/CAboutDlg.h"
+#include "dialogs/CInfoDlg.h"
+#include "dialogs/COptionDlg.h"
+#include "dialogs/CPhraseDlg.h"
+#include "qtsupport/CDialogUnits.h"
 #include "qtsupport/CTemplateDialog.h"
 #include "settings/CSettingsStore.h"
 #include "text/Cp932.h"
+#include "wire/Datagram.h"
 
 #include <QApplication>
 #include <QFile>
@@ -11,6 +17,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -67,5 +74,27 @@ inline void Type(QWidget* widget, const QString& text) {
 inline int Cp932Bytes(const QString& text) {
     return static_cast<int>(cp932::FromUtf8Lossy(text.toStdString()).size());
 }
+
+/// One of the four dialogs ("options", "phrases", "info" or "about") on a scratch settings
+/// file, with the values it edits; for the tests that walk every dialog.
+struct CDialogUnderTest {
+    CDialogSettings settings;
+    COptionValues options;
+    CPhraseValues phrases;
+    CInfoValues info;
+    CDialogUnits units{CDialogUnits::DialogFont()};
+    std::unique_ptr<CTemplateDialog> dialog;
+
+    explicit CDialogUnderTest(const QString& kind) {
+        if (kind == "options")
+            dialog = std::make_unique<COptionDlg>(options, settings.store, units);
+        else if (kind == "phrases")
+            dialog = std::make_unique<CPhraseDlg>(phrases, settings.store, units);
+        else if (kind == "info")
+            dialog = std::make_unique<CInfoDlg>(info, settings.store, units);
+        else
+            dialog = std::make_unique<CAboutDlg>(kVersionString, units);
+    }
+};
 
 } // namespace palaverly::test

@@ -9,16 +9,8 @@
 set -u
 program=$1
 daemon=$2
-if [ "${PALAVERLY_IN_NETNS:-}" != 1 ]; then
-    if unshare -n -m true 2>/dev/null; then
-        PALAVERLY_IN_NETNS=1 exec unshare -n -m "$0" "$@"
-    fi
-    echo "SKIP: no network and mount namespace available"
-    exit 77
-fi
 [ -d /run/user ] || { echo "SKIP: no /run/user"; exit 77; }
-mount -t tmpfs -o mode=0755 tmpfs /run/user || exit 1
-ip link set lo up 2>/dev/null || true
+source "$(dirname "$0")/../support/private_namespaces.sh"
 
 tmp=$(mktemp -d)
 pids=()

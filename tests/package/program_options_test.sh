@@ -3,17 +3,8 @@
 # network needed, and they answer while another station holds the single-instance lock.
 # Usage: program_options_test.sh SOURCE_DIR VERSION PALAVERLY PALAVERLYD  (PALAVERLY may be "-")
 set -u
-# In network and mount namespaces of its own: a program that took the options for a start
-# must reach nobody, and the lock it meets must be this test's, not a real station's.
-if [ "${PALAVERLY_IN_NETNS:-}" != 1 ]; then
-    if unshare -n -m true 2>/dev/null; then
-        PALAVERLY_IN_NETNS=1 exec unshare -n -m "$0" "$@"
-    fi
-    echo "SKIP: no network namespace available"
-    exit 77
-fi
-ip link set lo up 2>/dev/null || true
-if [ -d /run/user ]; then mount -t tmpfs -o mode=0755 tmpfs /run/user || exit 1; fi
+# A program that took the options for a start must reach nobody and meet this test's lock.
+source "$(dirname "$0")/../support/private_namespaces.sh"
 source_dir=$1
 version=$2
 shift 2
