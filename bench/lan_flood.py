@@ -24,7 +24,7 @@ PING = os.path.join(BUILD, "bench", "wm_ping")
 QUIET = 3.0  # seconds without a new row that end a run (the machine may be busy)
 SEND_RATES = []  # datagrams per second the sender reached, per run
 FILE_LINES = []  # flood lines in palaverlyd's daily log file, per run
-OVERFLOWS = []  # datagrams the kernel refused for a full socket buffer, per palaverlyd run
+UNHEARD = []  # (refused for a full socket buffer, arrived with no listener), per station run
 
 # (name, datagrams per second or 0 for full speed, datagrams sent)
 RATES = [("full speed", 0, 200000), ("20,000/s", 20000, 100000), ("50,000/s", 50000, 150000)]
@@ -92,19 +92,29 @@ def wait_quiet(counter, sender):
     return sent, last
 
 
-def socket_overflows(host):
-    """UDP datagrams the host's kernel refused so far (InErrors: a full socket buffer)."""
+def udp_counters(host):
+    """The host kernel's UDP counters: InErrors (refused for a full socket buffer) and
+    IgnoredMulti (broadcasts that found no socket on their port, e.g. before a station is up)."""
     lines = [l.split() for l in host.run(["cat", "/proc/net/snmp"], timeout=5).stdout.splitlines()
              if l.startswith("Udp:")]
-    return int(lines[1][lines[0].index("InErrors")]) if len(lines) >= 2 else 0
+    return dict(zip(lines[0][1:], map(int, lines[1][1:]))) if len(lines) >= 2 else {}
+
+
+def unheard(before, after):
+    """Datagrams the kernel refused or had no listener for between two udp_counters."""
+    return tuple(after.get(k, 0) - before.get(k, 0) for k in ("InErrors", "IgnoredMulti"))
 
 
 def station(lan, count, rate, log_on):
     host = lan.host(2)
-    overflows = socket_overflows(host)
+    counters = udp_counters(host)
     clear_logs(host)
     write_settings(host, ["HandleName=bench", f"Flg LogOutput={1 if log_on else 0}"])
     out = os.path.join(host.root, "palaverlyd-out.txt")
+    # The previous run's READY must not start this flood before this station has its port:
+    # the shell truncates the file only once it runs.
+    if os.path.exists(out):
+        os.remove(out)
     # Its output goes to a file: a reader on a pipe would measure itself, not the station.
     proc = host.spawn(["sh", "-c", f'exec "{STATION}" 52 >"{out}"'])
     deadline = time.monotonic() + 10
@@ -113,7 +123,7 @@ def station(lan, count, rate, log_on):
     sent, got = wait_quiet(lambda: count_in(out), start_flood(lan, 52, count, rate))
     proc.stop()
     FILE_LINES.append(log_rows(host))
-    OVERFLOWS.append(socket_overflows(host) - overflows)
+    UNHEARD.append(unheard(counters, udp_counters(host)))
     return sent, got
 
 
@@ -150,6 +160,7 @@ def desktop(lan, env, count, rate):
     host = lan.host(2)
     clear_logs(host)
     write_settings(host, ["HandleName=bench", "Flg LogOutput=1", "Flg ChatWindowReady=1"])
+    counters = udp_counters(host)
     program = host.spawn([DESKTOP, "53"], env=env)
     expected = count / rate if rate else count / 70000.0
     pinger = host.spawn([PING, str(program.pid), f"{expected + 4:.1f}"], env=env)
@@ -159,8 +170,14 @@ def desktop(lan, env, count, rate):
     after = rss_kb(program.pid)
     fields = pinger.wait_for_line("^PING", timeout=expected + 30).split()
     program.stop()
+    UNHEARD.append(unheard(counters, udp_counters(host)))
     worst, p99 = (float(fields[2]), float(fields[3])) if len(fields) >= 4 else (0.0, 0.0)
     return sent, got, worst, p99, before, after
+
+
+def kernel_note(counts):
+    refused, no_listener = counts
+    return f"kernel: {refused} refused (buffer full), {no_listener} with no listener"
 
 
 def row(label, sent, got, base):
@@ -188,12 +205,13 @@ def main():
         for name, rate, count in rates:
             first_run = len(SEND_RATES)
             f_sent, f_got = floor(lan, count, rate)
-            off = station(lan, count, rate, False) + (OVERFLOWS[-1],)
-            on = station(lan, count, rate, True) + (OVERFLOWS[-1],)
+            off = station(lan, count, rate, False) + (UNHEARD[-1],)
+            on = station(lan, count, rate, True) + (UNHEARD[-1], FILE_LINES[-1])
             desk = None
             if with_desktop:
                 desk = desktop(lan, env, DESKTOP_FULL_COUNT if rate == 0 else count, rate)
-            results.append((name, (f_sent, f_got), off, on + (FILE_LINES[-1],), desk,
+                desk += (UNHEARD[-1],)
+            results.append((name, (f_sent, f_got), off, on, desk,
                             SEND_RATES[first_run:]))
     print(f"{'':<30}{'sent':>9}{'handled':>9}{'lost':>9}{'/floor':>8}")
     for name, (f_sent, f_got), off, on, desk, sent_rates in results:
@@ -201,14 +219,14 @@ def main():
               " datagrams/s)")
         print(row("minimal receive loop", f_sent, f_got, f_got))
         print(row("palaverlyd, daily log off", *off[:2], f_got * off[0] / f_sent if f_sent else 0)
-              + f"   {off[2]} refused by the kernel (socket buffer full)")
+              + f"   {kernel_note(off[2])}")
         print(row("palaverlyd, daily log on", *on[:2], f_got * on[0] / f_sent if f_sent else 0)
-              + f"   {on[2]} refused by the kernel; {on[3]} lines in the daily log file")
+              + f"   {kernel_note(on[2])}; {on[3]} lines in the daily log file")
         if desk:
-            sent, got, worst, p99, before, after = desk
+            sent, got, worst, p99, before, after, counts = desk
             print(row("desktop program (log on)", sent, got, f_got * sent / f_sent if f_sent else 0)
                   + f"   latency worst {worst:.0f} ms, p99 {p99:.0f} ms;"
-                  f" RSS {before // 1024} -> {after // 1024} MB")
+                  f" RSS {before // 1024} -> {after // 1024} MB; {kernel_note(counts)}")
     if not with_desktop:
         print("desktop program or wm_ping not built: its rows are left out")
     return 0
