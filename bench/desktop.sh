@@ -83,7 +83,10 @@ fpid=$!
 read -r frss fpss fcpu fwake <<<"$(measure $fpid)"
 kill -TERM $fpid; wait $fpid 2>/dev/null
 
-ratio() { echo "scale=2; $1 / ($2 + 0.0001)" | bc; }
+# No ratio against a baseline of zero (a bare Qt program that never wakes up).
+ratio() {
+    if [ "$(echo "$2 == 0" | bc)" = 1 ]; then echo "-"; else echo "scale=2; $1 / $2" | bc; fi
+}
 printf '%-28s %12s %12s %8s\n' "" palaverly "bare Qt" ratio
 printf '%-28s %12s %12s %8s\n' "start-up to first MEMB (ms)" "$startup" "-" "-"
 printf '%-28s %12s %12s %8s\n' "RSS (kB)" "$rss" "$frss" "$(ratio $rss $frss)"
