@@ -66,7 +66,10 @@ CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop,
                                                 : std::make_unique<CDBusNotificationBus>();
     m_notifier = std::make_unique<CDesktopNotifier>(std::move(bus), [this] { ShowAction(); });
 
-    station.measure = [this](std::string_view text) { return TextWidth(text); };
+    // Every row widens its columns by measuring its texts, and shaping text is the dearest
+    // step of taking a datagram in; rows mostly repeat their time, sender and kind.
+    m_measure = RememberWidths([this](std::string_view text) { return TextWidth(text); });
+    station.measure = m_measure;
     m_station = std::make_unique<CChatDlg>(static_cast<IChatFrontEnd&>(*this), std::move(station));
 
     setWindowTitle(QStringLiteral("Palaverly  - 2026 Quillmark"));
@@ -149,7 +152,7 @@ void CChatWindow::CreateControls() {
     m_rosterGroup =
         m_layout.AddGroup(kRosterGroup, QStringLiteral("ﾕｰｻﾞｰ情報()"), 0, 206, 355, 138);
     m_logGroup = m_layout.AddGroup(kLogGroup, QStringLiteral("ﾁｬｯﾄﾛｸﾞ"), 0, 17, 365, 187);
-    auto measure = [this](std::string_view text) { return TextWidth(text); };
+    const TextWidthFn& measure = m_measure;
     m_logView = new CMarkListCtrl(m_station->TableOf(CChatDlg::Table::Log),
                                   ViewEdits(CChatDlg::Table::Log), kLogList, false, measure, this);
     m_layout.Place(kLogList, m_logView, 5, 27, 355, 145);

@@ -11,6 +11,7 @@
 #include "hub/IChatFrontEnd.h"
 #include "qtsupport/CCp932Validator.h"
 #include "qtsupport/CTemplateLayout.h"
+#include "table/FitText.h"
 
 #include <QFont>
 #include <QPoint>
@@ -198,6 +199,7 @@ private:
 
     DesktopEnvironment m_desktop;
     CTemplateLayout m_layout; // the template's controls in its font and scale
+    TextWidthFn m_measure;    // TextWidth, remembered: the hub's tables and both views share it
     std::unique_ptr<CChatDlg> m_station;
     std::unique_ptr<CDialogCommands> m_dialogs; // its dialogs edit the station's settings
 

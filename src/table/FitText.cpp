@@ -2,6 +2,9 @@
 
 #include "text/Cp932.h"
 
+#include <memory>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace palaverly {
@@ -26,6 +29,33 @@ std::string FitText(std::string_view text, int width, int margin, const TextWidt
     std::string fitted(text.substr(0, length));
     fitted += "...";
     return fitted;
+}
+
+namespace {
+
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+
+} // namespace
+
+TextWidthFn RememberWidths(TextWidthFn measure, std::size_t capacity) {
+    using Widths = std::unordered_map<std::string, int, TextHash, std::equal_to<>>;
+    auto widths = std::make_shared<Widths>();
+    const std::size_t limit = capacity > 0 ? capacity : 1;
+    return [measure = std::move(measure), widths, limit](std::string_view text) {
+        if (auto it = widths->find(text); it != widths->end())
+            return it->second;
+        const int width = measure(text);
+        // A flood of distinct texts must not grow the memory without bound.
+        if (widths->size() >= limit)
+            widths->clear();
+        widths->emplace(text, width);
+        return width;
+    };
 }
 
 } // namespace palaverly

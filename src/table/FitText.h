@@ -1,6 +1,7 @@
 #pragma once
 // Text measuring and shortening for the two list views; the front end supplies the measure.
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -16,5 +17,11 @@ using TextWidthFn = std::function<int(std::string_view cp932)>;
 /// (a double-byte character is one character and is never split) until margin + "..." + copy
 /// fits or one character is left, followed by "...". An empty text comes back empty.
 std::string FitText(std::string_view text, int width, int margin, const TextWidthFn& measure);
+
+/// `measure` with a memory of the widths it gave: rows that share a text (a time, a sender, a
+/// kind) are measured once, not once per row, and the same holds for every repaint. At most
+/// `capacity` texts are remembered; when full, the memory starts over. The widths must not
+/// change (one font); the returned function is for one thread.
+TextWidthFn RememberWidths(TextWidthFn measure, std::size_t capacity = 1024);
 
 } // namespace palaverly

@@ -267,3 +267,40 @@ TEST(FitText, ShortensByWholeCharacters) {
             EXPECT_EQ(cp932::CutToBytes(m, m.size()), m);
     }
 }
+
+TEST(RememberWidths, MeasuresEachTextOnceAndStaysBounded) {
+    std::vector<std::string> measured;
+    TextWidthFn remembered = RememberWidths(
+        [&](std::string_view t) {
+            measured.emplace_back(t);
+            return test::ByteWidth(t);
+        },
+        3);
+    // Same widths as the measure itself, each text measured once while it is remembered.
+    EXPECT_EQ(remembered("ab"), test::ByteWidth("ab"));
+    EXPECT_EQ(remembered("abc"), test::ByteWidth("abc"));
+    EXPECT_EQ(remembered("ab"), test::ByteWidth("ab"));
+    EXPECT_EQ(measured, (std::vector<std::string>{"ab", "abc"}));
+    // A text that only shares a prefix or bytes is not taken for another.
+    EXPECT_EQ(remembered(std::string_view("abcd", 1)), test::ByteWidth("a"));
+    EXPECT_EQ(measured.size(), 3u);
+    // Full: the memory starts over, so a fourth text drops what was remembered.
+    EXPECT_EQ(remembered("abcde"), test::ByteWidth("abcde"));
+    EXPECT_EQ(remembered("ab"), test::ByteWidth("ab"));
+    EXPECT_EQ(measured, (std::vector<std::string>{"ab", "abc", "a", "abcde", "ab"}));
+    // Rows that share their texts cost one measurement per text, however many rows.
+    CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Single,
+                   RememberWidths(
+                       [&](std::string_view t) {
+                           measured.emplace_back(t);
+                           return test::ByteWidth(t);
+                       },
+                       8));
+    list.InsertColumn("time", 0);
+    list.InsertColumn("sender", 0);
+    measured.clear();
+    for (int i = 0; i < 100; ++i)
+        list.InsertRow(Row("12:00", "sender"), -1);
+    EXPECT_EQ(measured.size(), 2u);
+    EXPECT_EQ(list.ColumnWidth(1), test::ByteWidth("sender") + 16);
+}
