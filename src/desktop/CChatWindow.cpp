@@ -152,13 +152,13 @@ void CChatWindow::CreateControls() {
     m_rosterGroup =
         m_layout.AddGroup(kRosterGroup, QStringLiteral("ﾕｰｻﾞｰ情報()"), 0, 206, 355, 138);
     m_logGroup = m_layout.AddGroup(kLogGroup, QStringLiteral("ﾁｬｯﾄﾛｸﾞ"), 0, 17, 365, 187);
-    const TextWidthFn& measure = m_measure;
-    m_logView = new CMarkListCtrl(m_station->TableOf(CChatDlg::Table::Log),
-                                  ViewEdits(CChatDlg::Table::Log), kLogList, false, measure, this);
+    m_logView =
+        new CMarkListCtrl(m_station->TableOf(CChatDlg::Table::Log), ViewEdits(CChatDlg::Table::Log),
+                          kLogList, false, m_measure, this);
     m_layout.Place(kLogList, m_logView, 5, 27, 355, 145);
     m_rosterView =
         new CMarkListCtrl(m_station->TableOf(CChatDlg::Table::Roster),
-                          ViewEdits(CChatDlg::Table::Roster), kRosterList, true, measure, this);
+                          ViewEdits(CChatDlg::Table::Roster), kRosterList, true, m_measure, this);
     m_layout.Place(kRosterList, m_rosterView, 5, 229, 345, 115);
     m_statusEdit =
         AddEdit(new QLineEdit(this), kStatusEdit, CChatDlg::kStatusLimit, 110, 3, 50, 14);
