@@ -26,7 +26,8 @@ using XcbFdFn = int (*)(xcb_connection_t*);
 using XIOHandler = int (*)(Display*);
 using XSetIOErrorHandlerFn = XIOHandler (*)(XIOHandler);
 
-enum State : int { kIdle, kHandingOver, kRunning };
+// kDisarmed: the orderly shutdown has the station; a loss noticed after that changes nothing.
+enum State : int { kIdle, kHandingOver, kRunning, kDisarmed };
 
 CDisplayLossGuard::Handler g_onLost;
 std::atomic<bool> g_armed{false};
@@ -141,6 +142,13 @@ void CDisplayLossGuard::Install(Handler onLost) {
 
 void CDisplayLossGuard::Disarm() {
     g_armed = false;
+    // A handler already running elsewhere ends the process: the orderly shutdown must not run
+    // beside it. Otherwise a loss being handed over is left to the shutdown that follows.
+    int state = g_state.load();
+    while (state != kRunning && !g_state.compare_exchange_weak(state, kDisarmed)) {
+    }
+    if (state == kRunning && g_runner.load() != std::this_thread::get_id())
+        Park();
 }
 
 bool CDisplayLossGuard::DisplayLost() {
@@ -161,13 +169,22 @@ void CDisplayLossGuard::OnDisplayLost() {
             return; // a warning from inside the handler: let it go on
         Park();
     }
+    if (state == kDisarmed) {
+        if (OnGuiThread())
+            return; // the orderly shutdown goes on here
+        Park();     // and ends the process
+    }
     if (OnGuiThread()) {
-        // The UI thread owns the station: it runs the handler, whoever noticed first.
-        if (g_state.compare_exchange_strong(state, kRunning)) {
-            g_guiThreadTookOver = true;
-            RunHandlerAndExit();
+        // The UI thread owns the station: it runs the handler, whoever noticed first, also
+        // when another thread is just handing the loss over (parking here would leave that
+        // thread waiting for a UI thread that never comes, with the lock and port held).
+        while (state == kIdle || state == kHandingOver) {
+            if (g_state.compare_exchange_weak(state, kRunning)) {
+                g_guiThreadTookOver = true;
+                RunHandlerAndExit();
+            }
         }
-        if (g_runner.load() == me)
+        if (state == kRunning && g_runner.load() == me)
             return;
         Park();
     }

@@ -15,9 +15,13 @@
 
 #include <QApplication>
 #include <QSessionManager>
+#include <csignal>
 
 int main(int argc, char** argv) {
     using namespace palaverly;
+    // A standard error or output whose reader went away (a closed terminal, a pipe to a dead
+    // logger) must not end the station without its sign-off: writes fail with EPIPE instead.
+    std::signal(SIGPIPE, SIG_IGN);
     // The port comes from the first argument alone; Qt's own options are not looked for.
     const ProgramOptions options = ParseProgramOptions(argc, argv);
     if (options.action != ProgramAction::Run)

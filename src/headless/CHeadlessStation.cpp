@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
@@ -18,13 +19,31 @@ std::string U(const std::string& cp932) {
     return cp932::ToUtf8(cp932);
 }
 
-// Tabs and line ends inside a field would break the one-line, tab-separated output.
+// Tabs and line ends inside a field would break the one-line, tab-separated output; other
+// control characters (C0, DEL and the C1 range) would be run by the terminal or log viewer
+// that shows it, so a peer's text writes them as visible escapes: \x1b, \u009b. A backslash
+// stays as it is: it is the yen sign of every Shift-JIS text.
 std::string Field(const std::string& cp932) {
-    std::string s = U(cp932);
-    for (char& c : s)
-        if (c == '\t' || c == '\n' || c == '\r')
-            c = ' ';
-    return s;
+    const std::string s = U(cp932);
+    std::string out;
+    out.reserve(s.size());
+    char escape[8];
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c == '\t' || c == '\n' || c == '\r') {
+            out += ' ';
+        } else if (c < 0x20 || c == 0x7F) {
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            out += escape;
+        } else if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(s[++i]));
+            out += escape;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }
 
 } // namespace

@@ -21,10 +21,14 @@ namespace {
 constexpr std::size_t kMaxLineBytes = CDailyLogFile::kReadChunk - 1;
 
 // A tab, CR or LF inside a text would split its line when read back (and let a peer forge
-// log lines); a NUL ends a text as it does in the fixed buffers of the wire.
+// log lines); other control bytes and DEL would reach whatever terminal or viewer shows the
+// file. No Windows station can type them, and they are never a Shift-JIS trail byte. A NUL
+// ends a text as it does in the fixed buffers of the wire.
 void AppendField(std::string& line, std::string_view text) {
-    for (char c : cp932::UpToNul(text))
-        line.push_back(c == '\t' || c == '\r' || c == '\n' ? ' ' : c);
+    for (char c : cp932::UpToNul(text)) {
+        const auto byte = static_cast<unsigned char>(c);
+        line.push_back(byte < 0x20 || byte == 0x7F ? ' ' : c);
+    }
 }
 
 // Reads a file the way the C runtime's text mode does on Windows: CR LF becomes LF.

@@ -5,13 +5,18 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <ifaddrs.h>
+#include <memory>
+#include <mutex>
 #include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -48,9 +53,9 @@ std::string LocalHostName() {
     return name;
 }
 
-std::optional<std::uint32_t> ResolveIpv4(const std::string& hostName) {
-    if (hostName.empty())
-        return std::nullopt;
+namespace {
+
+std::optional<std::uint32_t> LookUpIpv4(const std::string& hostName) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_DGRAM;
@@ -66,6 +71,38 @@ std::optional<std::uint32_t> ResolveIpv4(const std::string& hostName) {
     }
     freeaddrinfo(results);
     return address;
+}
+
+} // namespace
+
+std::optional<std::uint32_t> ResolveIpv4(const std::string& hostName,
+                                         std::chrono::milliseconds timeout) {
+    if (hostName.empty())
+        return std::nullopt;
+    // getaddrinfo cannot be cancelled, and a silent name server holds it for many seconds: the
+    // look-up runs on a thread of its own, and a late answer is dropped with the state it shares.
+    struct Lookup {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+        std::optional<std::uint32_t> address;
+    };
+    auto lookup = std::make_shared<Lookup>();
+    try {
+        std::thread([lookup, hostName] {
+            std::optional<std::uint32_t> address = LookUpIpv4(hostName);
+            std::lock_guard lock(lookup->mutex);
+            lookup->address = address;
+            lookup->finished = true;
+            lookup->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return LookUpIpv4(hostName); // no thread to spare: wait as before
+    }
+    std::unique_lock lock(lookup->mutex);
+    if (!lookup->done.wait_for(lock, timeout, [&] { return lookup->finished; }))
+        return std::nullopt;
+    return lookup->address;
 }
 
 std::vector<InterfaceAddress> LocalInterfaceAddresses() {

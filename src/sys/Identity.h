@@ -3,6 +3,7 @@
 // handle) and the address that identifies it. The choices are pure functions over injected inputs;
 // the Local* wrappers feed them from the running system.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -11,6 +12,9 @@
 #include <vector>
 
 namespace palaverly {
+
+/// How long the start waits for the look-up of its own host name.
+inline constexpr std::chrono::milliseconds kResolveTimeout{1000};
 
 /// Peers hold computer names in 16-byte fields.
 inline constexpr std::size_t kComputerNameMaxBytes = 15;
@@ -45,8 +49,10 @@ std::optional<std::uint32_t> ChooseStationAddress(std::optional<std::uint32_t> r
 /// gethostname; empty when it fails.
 std::string LocalHostName();
 
-/// The first IPv4 address `hostName` resolves to (getaddrinfo, AF_INET), host byte order.
-std::optional<std::uint32_t> ResolveIpv4(const std::string& hostName);
+/// The first IPv4 address `hostName` resolves to (getaddrinfo, AF_INET), host byte order;
+/// nullopt as well when no answer came within `timeout`.
+std::optional<std::uint32_t> ResolveIpv4(const std::string& hostName,
+                                         std::chrono::milliseconds timeout = kResolveTimeout);
 
 /// Every IPv4 interface address of this machine, in getifaddrs order.
 std::vector<InterfaceAddress> LocalInterfaceAddresses();

@@ -47,12 +47,14 @@ private:
     iconv_t m_cd;
 };
 
+// Never destroyed: the sign-off that runs from an exit handler (the display went away and Qt
+// called exit) still converts texts after the static objects are gone.
 CConverter& ToCp932() {
-    static CConverter c("CP932", "UTF-8");
+    static CConverter& c = *new CConverter("CP932", "UTF-8");
     return c;
 }
 CConverter& FromCp932() {
-    static CConverter c("UTF-8", "CP932");
+    static CConverter& c = *new CConverter("UTF-8", "CP932");
     return c;
 }
 

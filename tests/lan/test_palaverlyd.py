@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Headless stations end to end on a virtual LAN.
 
-Four palaverlyd stations share port 8041 on hosts plh1..plh4, a fifth runs on 8042 on plh5.
+Four palaverlyd stations share port 8041 on hosts plh1..plh4, a fifth runs on 8042 on plh5;
+plh6 starts one of its own with a name server that never answers.
 Each step waits for the lines that prove the previous one happened; timeouts only bound a
 failing run.
 """
@@ -30,7 +31,7 @@ def log_file_name():
 class HeadlessStations(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.lan = netlan.VirtualLan(hosts=5)
+        cls.lan = netlan.VirtualLan(hosts=6)
         cls.lan.start()
         cls.stations = {}
         for i in range(1, 6):
@@ -180,6 +181,44 @@ class HeadlessStations(unittest.TestCase):
             text = f.read()
         self.assertIn("HandleName=Dora", text)
         self.assertIn("Status=普通", text)
+
+    def test_8_control_bytes_of_a_peer_never_reach_a_terminal_or_the_file(self):
+        start = len(self.stations[2].lines)
+        self.command(1, "unmark-all")
+        self.command(1, "mark plh2")
+        self.command(1, "send a\x1b[2Jb\x07c\x08d\x7fe\x1b]0;ｿ")
+        self.stations[2].wait_for_line("^LOG\t", timeout=STEP)
+        line = self.new_lines(2, start, "LOG\t")[0]
+        self.assertEqual(line.split("\t")[5], r"a\x1b[2Jb\x07c\x08d\x7fe\x1b]0;ｿ")
+        self.assertFalse(re.search(r"[\x00-\x08\x0b-\x1f\x7f]", line))
+        path = os.path.join(self.lan.host(2).env["XDG_DATA_HOME"], "palaverly", log_file_name())
+        with open(path, "rb") as f:
+            self.assertIn(b"\ta [2Jb c d e ]0;\xbf\r\n", f.read())
+
+    def test_9_a_silent_name_server_does_not_hold_the_start(self):
+        # The own host name is left to a name server whose address leads nowhere: the frames
+        # go onto the bridge to a MAC that no host has, and no answer ever comes.
+        host = self.lan.host(6)
+        folder = os.path.join(netlan.ETC_NETNS, host.namespace)
+        with open(os.path.join(folder, "resolv.conf"), "w") as f:
+            f.write("nameserver 10.213.77.250\noptions timeout:5 attempts:2\n")
+        with open(os.path.join(folder, "nsswitch.conf"), "w") as f:
+            f.write("hosts: files dns\n")
+        with open(os.path.join(folder, "hosts"), "w") as f:
+            f.write("127.0.0.1 localhost\n")
+        host.run(["ip", "neigh", "replace", "10.213.77.250", "lladdr", "02:00:5e:00:00:fa",
+                  "dev", "eth0", "nud", "permanent"], check=True)
+        started = time.monotonic()
+        station = host.spawn([STATION, "43"])
+        station.wait_for_line("^READY$", timeout=STEP)
+        # Bounded by the one second the look-up may take, far below the resolver's own 10 s.
+        self.assertLess(time.monotonic() - started, 5)
+        self.wait_members(station, 1)
+        start = len(station.lines)
+        station.send_line("roster")
+        station.wait_for_line("^END$", timeout=STEP)
+        rows = [l.split("\t") for l in station.lines[start:] if l.startswith("MEMBER\t")]
+        self.assertEqual([(r[3], r[4]) for r in rows], [("plh6", " 10.213. 77. 16")])
 
 
 def main():

@@ -1,5 +1,7 @@
 #include "text/Cp932.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 using namespace palaverly;
@@ -102,4 +104,23 @@ TEST(Cp932Convert, InvalidBytesFromTheWireBecomeReplacementCharacters) {
               "B■");
     // Conversion goes on past a zero byte and never truncates.
     EXPECT_EQ(cp932::ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+// The sign-off after a lost display runs from an exit handler, after the static objects made
+// since that handler was registered are gone; the converters must still work then. A fresh
+// process (the thread-safe death test runs this test alone) makes them only after.
+TEST(Cp932Convert, WorksFromAnExitHandler) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::atexit([] {
+                const auto sjis = cp932::FromUtf8("ソ表");
+                const bool ok =
+                    sjis && *sjis == "\x83\x5C\x95\x5C" && cp932::ToUtf8(*sjis) == "ソ表";
+                std::fputs(ok ? "converted\n" : "broken\n", stderr);
+            });
+            (void)cp932::ToUtf8(*cp932::FromUtf8("テスト"));
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "converted");
 }
