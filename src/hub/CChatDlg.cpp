@@ -531,7 +531,7 @@ void CChatDlg::OnBeep(const Datagram& d, const std::string& receptionTime) {
 
 void CChatDlg::OnQuit(const Datagram& d) {
     // Shown without blocking anything: reception goes on while the box is open.
-    m_events.ShowNotice("Palaverly", "quit");
+    m_events.ShowQuitNotice();
     if (m_computerName == ReadField(d, kReceiverOffset))
         m_events.CloseRequested();
 }

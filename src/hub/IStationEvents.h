@@ -39,6 +39,10 @@ public:
     /// Brings the window to the front (an arriving message with a pop-up option set).
     virtual void Popup() {}
 
+    /// The box "quit" of an arriving QUIT. A front end whose boxes stay open shows one at a time:
+    /// while it is open, further QUITs change nothing on screen.
+    virtual void ShowQuitNotice() { ShowNotice("Palaverly", "quit"); }
+
     /// A QUIT addressed to this station: the close behaviour.
     virtual void CloseRequested() {}
 
