@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QToolTip>
 
 namespace palaverly {
@@ -357,6 +358,10 @@ void CChatWindow::Wake() {
 
 void CChatWindow::Post(std::function<void()> task) {
     QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+void CChatWindow::PostDelayed(std::chrono::milliseconds delay, std::function<void()> task) {
+    QTimer::singleShot(delay, this, std::move(task));
 }
 
 void CChatWindow::ShowNotice(const std::string& caption, const std::string& text) {

@@ -171,6 +171,7 @@ private:
     // IStationEvents
     void Wake() override;
     void Post(std::function<void()> task) override;
+    void PostDelayed(std::chrono::milliseconds delay, std::function<void()> task) override;
     void MemberCountChanged(const std::string& caption, int count) override;
     std::int32_t WindowTextColour() override;
     void ShowNotice(const std::string& caption, const std::string& text) override;
