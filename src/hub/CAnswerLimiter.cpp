@@ -2,8 +2,9 @@
 
 namespace palaverly {
 
-CAnswerLimiter::CAnswerLimiter(IStationEvents& events, std::function<void()> answer)
-    : m_events(events), m_answer(std::move(answer)) {}
+CAnswerLimiter::CAnswerLimiter(IStationEvents& events, std::chrono::milliseconds window,
+                               std::function<void()> answer)
+    : m_events(events), m_window(window), m_answer(std::move(answer)) {}
 
 void CAnswerLimiter::Request() {
     if (m_open) {
@@ -22,7 +23,7 @@ void CAnswerLimiter::Cancel() {
 
 void CAnswerLimiter::StartWindow() {
     m_open = true;
-    m_events.PostDelayed(kWindow,
+    m_events.PostDelayed(m_window,
                          [this, alive = std::weak_ptr<char>(m_alive), generation = m_generation] {
                              if (alive.lock())
                                  WindowEnd(generation);

@@ -19,7 +19,8 @@ public:
 
     /// `answer` sends the answer with the values current when it runs; the window's end
     /// comes through the front end's delayed post.
-    CAnswerLimiter(IStationEvents& events, std::function<void()> answer);
+    CAnswerLimiter(IStationEvents& events, std::chrono::milliseconds window,
+                   std::function<void()> answer);
 
     void Request();
     /// Drops a waiting answer and ends the window (the station signs off).
@@ -30,6 +31,7 @@ private:
     void WindowEnd(unsigned generation);
 
     IStationEvents& m_events;
+    std::chrono::milliseconds m_window;
     std::function<void()> m_answer;
     bool m_open = false;       // a window runs: requests wait for its end
     bool m_pending = false;    // a request came in during the window

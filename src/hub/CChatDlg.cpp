@@ -46,8 +46,8 @@ CChatDlg::CChatDlg(IStationEvents& events, IStartupSteps& startup, StationEnviro
                                                        "人に達したため、新しい端末を"
                                                        "載せられません。"));
                    }}),
-      m_infoAnswers(m_events, [this] { SendInfo(); }),
-      m_setmAnswers(m_events, [this] { SendSetm(); }),
+      m_infoAnswers(m_events, m_env.answerWindow, [this] { SendInfo(); }),
+      m_setmAnswers(m_events, m_env.answerWindow, [this] { SendSetm(); }),
       m_handOver(m_env.handOverCapacity, [this] { m_events.Wake(); }) {
     m_chatLog.SetRowAddedHandler([this](int row, const std::string&, const std::string&,
                                         const std::string&, const std::string&,

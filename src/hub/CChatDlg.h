@@ -50,6 +50,8 @@ struct StationEnvironment {
     TextWidthFn measure;                       // text width in the lists' font
     bool receiveThread = true;                 // false: tests feed datagrams themselves
     std::size_t handOverCapacity = 1024;
+    /// Answers to a burst of MEMB or GETM: one at once, then at most one per window.
+    std::chrono::milliseconds answerWindow = CAnswerLimiter::kWindow;
 };
 
 class CChatDlg {
