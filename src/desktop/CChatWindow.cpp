@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QToolTip>
 
 namespace palaverly {
@@ -359,20 +360,34 @@ void CChatWindow::Post(std::function<void()> task) {
     QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
 }
 
+void CChatWindow::PostDelayed(std::chrono::milliseconds delay, std::function<void()> task) {
+    QTimer::singleShot(delay, this, std::move(task));
+}
+
 void CChatWindow::ShowNotice(const std::string& caption, const std::string& text) {
+    OpenNotice(caption, text);
+}
+
+void CChatWindow::ShowQuitNotice() {
+    if (!m_quitBox)
+        m_quitBox = OpenNotice("Palaverly", "quit");
+}
+
+QMessageBox* CChatWindow::OpenNotice(const std::string& caption, const std::string& text) {
     if (m_displayLost)
-        return;
+        return nullptr;
     const QString qCaption = FromCp932(caption);
     const QString qText = FromCp932(text);
     emit NoticeShown(qCaption, qText);
     if (!m_desktop.showNoticeBoxes)
-        return;
+        return nullptr;
     // Not modal: reception and the window go on while the box is open.
     auto* box = new QMessageBox(QMessageBox::NoIcon, qCaption, qText, QMessageBox::Ok);
     box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowIcon(windowIcon());
     box->show();
+    return box;
 }
 
 void CChatWindow::PlaySound(const std::string& path) {

@@ -24,6 +24,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMessageBox;
 class QPushButton;
 class QSystemTrayIcon;
 
@@ -170,9 +171,13 @@ private:
     // IStationEvents
     void Wake() override;
     void Post(std::function<void()> task) override;
+    void PostDelayed(std::chrono::milliseconds delay, std::function<void()> task) override;
     void MemberCountChanged(const std::string& caption, int count) override;
     std::int32_t WindowTextColour() override;
     void ShowNotice(const std::string& caption, const std::string& text) override;
+    void ShowQuitNotice() override;
+    /// Emits NoticeShown and opens the box (texts CP932); none without a display or boxes.
+    QMessageBox* OpenNotice(const std::string& caption, const std::string& text);
     void Popup() override;
     void MessageArrived(const IncomingMessage& message) override;
     void CloseRequested() override;
@@ -233,6 +238,7 @@ private:
     bool m_quitting = false;
     bool m_shutDown = false;
     bool m_displayLost = false;
+    QPointer<QMessageBox> m_quitBox; // the open "quit" box: a flood of QUIT shows only this one
 };
 
 } // namespace palaverly

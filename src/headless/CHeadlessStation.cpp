@@ -4,6 +4,7 @@
 #include "sys/PosixFile.h"
 #include "text/Cp932.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -85,6 +86,25 @@ void CHeadlessStation::Post(std::function<void()> task) {
         m_posted.push_back(std::move(task));
     }
     Wake();
+}
+
+void CHeadlessStation::PostDelayed(std::chrono::milliseconds delay, std::function<void()> task) {
+    m_delayed.emplace(std::chrono::steady_clock::now() + delay, std::move(task));
+}
+
+int CHeadlessStation::RunDueTasks() {
+    using namespace std::chrono;
+    // Tasks in order of their time; one may post another, which then waits its turn.
+    while (!m_delayed.empty() && m_delayed.begin()->first <= steady_clock::now()) {
+        auto task = std::move(m_delayed.begin()->second);
+        m_delayed.erase(m_delayed.begin());
+        task();
+    }
+    if (m_delayed.empty())
+        return -1;
+    // Rounded up, so that the poll never wakes just before the task is due.
+    auto left = ceil<milliseconds>(m_delayed.begin()->first - steady_clock::now());
+    return static_cast<int>(std::max<milliseconds::rep>(left.count(), 0));
 }
 
 void CHeadlessStation::ShowNotice(const std::string& caption, const std::string& text) {
@@ -225,7 +245,7 @@ int CHeadlessStation::Run() {
 
     while (!m_finished) {
         pollfd fds[3] = {{m_wakeFd, POLLIN, 0}, {signalFd, POLLIN, 0}, {m_in, POLLIN, 0}};
-        int r = ::poll(fds, 3, -1);
+        int r = ::poll(fds, 3, RunDueTasks());
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0)

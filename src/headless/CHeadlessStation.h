@@ -5,9 +5,11 @@
 #include "hub/CChatDlg.h"
 #include "hub/IChatFrontEnd.h"
 
+#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,6 +37,7 @@ public:
     // IChatFrontEnd
     void Wake() override;
     void Post(std::function<void()> task) override;
+    void PostDelayed(std::chrono::milliseconds delay, std::function<void()> task) override;
     void ShowNotice(const std::string& caption, const std::string& text) override;
     void PlaySound(const std::string& path) override;
     void Beep() override;
@@ -49,6 +52,8 @@ public:
     void RunPending();
 
 private:
+    /// Runs the delayed tasks that are due; returns the poll timeout to the next one (-1: none).
+    int RunDueTasks();
     void Print(const std::string& line);
     /// Writes the lines held back since the batch began, with one write.
     void FlushOutput();
@@ -58,6 +63,7 @@ private:
     int m_wakeFd = -1;
     std::mutex m_postMutex; // Wake() comes from the receive thread
     std::deque<std::function<void()>> m_posted;
+    std::multimap<std::chrono::steady_clock::time_point, std::function<void()>> m_delayed;
     bool m_finished = false;
     std::string m_pendingInput;
     bool m_batchOutput = false; // lines wait in m_output until FlushOutput

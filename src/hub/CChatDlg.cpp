@@ -46,6 +46,8 @@ CChatDlg::CChatDlg(IStationEvents& events, IStartupSteps& startup, StationEnviro
                                                        "人に達したため、新しい端末を"
                                                        "載せられません。"));
                    }}),
+      m_infoAnswers(m_events, m_env.answerWindow, [this] { SendInfo(); }),
+      m_setmAnswers(m_events, m_env.answerWindow, [this] { SendSetm(); }),
       m_handOver(m_env.handOverCapacity, [this] { m_events.Wake(); }) {
     m_chatLog.SetRowAddedHandler([this](int row, const std::string&, const std::string&,
                                         const std::string&, const std::string&,
@@ -247,6 +249,9 @@ bool CChatDlg::CommitHandleAndStatus(std::string_view handleUtf8, std::string_vi
 }
 
 void CChatDlg::SignOff() {
+    // An answer sent after the BYE would put this station back on every roster.
+    m_infoAnswers.Cancel();
+    m_setmAnswers.Cancel();
     m_roster.RemoveMember(m_stationId, m_computerName);
     auto payload = MakeStationPayload(m_stationId, m_computerName);
     SendDatagram("BYE", payload.data());
@@ -440,6 +445,10 @@ void CChatDlg::Dispatch(const Datagram& d, const std::string& receptionTime) {
 }
 
 void CChatDlg::OnMemb() {
+    m_infoAnswers.Request();
+}
+
+void CChatDlg::SendInfo() {
     InfoFields f;
     f.stationId = m_stationId;
     f.computerName = m_computerName;
@@ -486,6 +495,12 @@ void CChatDlg::RebuildTicker() {
 }
 
 void CChatDlg::OnGetm() {
+    if (m_options.m_flgChatServer)
+        m_setmAnswers.Request();
+}
+
+void CChatDlg::SendSetm() {
+    // A folded answer goes out later: the options may have changed meanwhile.
     if (!m_options.m_flgChatServer)
         return;
     auto payload = MakeSetmPayload(m_stationId, m_computerName, m_info.m_bulletinMessage);
@@ -531,7 +546,7 @@ void CChatDlg::OnBeep(const Datagram& d, const std::string& receptionTime) {
 
 void CChatDlg::OnQuit(const Datagram& d) {
     // Shown without blocking anything: reception goes on while the box is open.
-    m_events.ShowNotice("Palaverly", "quit");
+    m_events.ShowQuitNotice();
     if (m_computerName == ReadField(d, kReceiverOffset))
         m_events.CloseRequested();
 }

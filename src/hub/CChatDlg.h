@@ -4,6 +4,7 @@
 // drive it on their UI thread through its intents and are told of changes through
 // IStationEvents; the steps of the initialisation that are theirs go through IStartupSteps.
 
+#include "hub/CAnswerLimiter.h"
 #include "hub/IChatFrontEnd.h"
 #include "settings/CInfoValues.h"
 #include "settings/CNoticeTemplates.h"
@@ -49,6 +50,8 @@ struct StationEnvironment {
     TextWidthFn measure;                       // text width in the lists' font
     bool receiveThread = true;                 // false: tests feed datagrams themselves
     std::size_t handOverCapacity = 1024;
+    /// Answers to a burst of MEMB or GETM: one at once, then at most one per window.
+    std::chrono::milliseconds answerWindow = CAnswerLimiter::kWindow;
 };
 
 class CChatDlg {
@@ -191,10 +194,12 @@ private:
     std::optional<Addressed> AddressedHere(const Datagram& d) const;
 
     void OnMemb();
+    void SendInfo();
     void OnInfo(const Datagram& d);
     void NoticeNameClash(const std::string& otherStationId);
     void OnSetm(const Datagram& d);
     void OnGetm();
+    void SendSetm();
     void OnBye(const Datagram& d);
     void OnBeep(const Datagram& d, const std::string& receptionTime);
     void OnQuit(const Datagram& d);
@@ -220,6 +225,9 @@ private:
     CMemberRoster m_roster;
     CBulletinStore m_bulletins;
     CTicker m_ticker;
+    // Answers to MEMB and GETM, at most one per window each.
+    CAnswerLimiter m_infoAnswers;
+    CAnswerLimiter m_setmAnswers;
 
     std::unique_ptr<CDatagramPort> m_port;
     CHandOver<Received> m_handOver;

@@ -2,6 +2,7 @@
 // What the station tells whatever shows it (the desktop window, the headless station) while it
 // runs. Every call arrives on the UI thread except Wake(), which the receive thread makes.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -29,6 +30,12 @@ public:
     /// Runs `task` later on the UI thread, after the current handler (a posted message).
     virtual void Post(std::function<void()> task) = 0;
 
+    /// Runs `task` on the UI thread once `delay` has passed (a one-shot timer); called on the UI
+    /// thread. A front end without timers runs it as a plain post: sooner, but never lost.
+    virtual void PostDelayed(std::chrono::milliseconds /*delay*/, std::function<void()> task) {
+        Post(std::move(task));
+    }
+
     /// A message box (caption and text, CP932); it must not block reception.
     virtual void ShowNotice(const std::string& caption, const std::string& text) = 0;
 
@@ -38,6 +45,10 @@ public:
 
     /// Brings the window to the front (an arriving message with a pop-up option set).
     virtual void Popup() {}
+
+    /// The box "quit" of an arriving QUIT. A front end whose boxes stay open shows one at a time:
+    /// while it is open, further QUITs change nothing on screen.
+    virtual void ShowQuitNotice() { ShowNotice("Palaverly", "quit"); }
 
     /// A QUIT addressed to this station: the close behaviour.
     virtual void CloseRequested() {}

@@ -46,6 +46,7 @@ CDesktopStation& CDesktopLan::Add(const std::string& computer, const std::string
     env.userName = [] { return std::string("user"); };
     env.stationId = [] { return std::string("010000000001"); };
     env.receiveThread = false;
+    env.answerWindow = {}; // the pump lets no time pass: folded answers follow at once
     DesktopEnvironment desktop;
     if (trayProbe) {
         desktop.trayAvailable = trayProbe;

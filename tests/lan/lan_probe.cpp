@@ -8,9 +8,9 @@
 //   lan_probe send N TEXT [WORD]        one Datagram (sender = host name) to 8000+N
 //   lan_probe wire PORT SECONDS COUNT   plain socket on the UDP port PORT: raw length and hex
 //   lan_probe rawsend PORT LENGTH       LENGTH zero bytes broadcast to UDP port PORT
-//   lan_probe flood N COUNT RECEIVER [RATE]
+//   lan_probe flood N COUNT RECEIVER [RATE [WORD]]
 //                                       COUNT SEND datagrams to RECEIVER as fast as possible,
-//                                       or at RATE datagrams per second
+//                                       or at RATE datagrams per second; WORD instead of SEND
 //   lan_probe count N SECONDS           the floor of a receive loop: receive, unscramble and
 //                                       count until one second passes without a datagram
 //
@@ -312,7 +312,7 @@ int RawSend(int portNumber, int length) {
     return sent >= 0 ? 0 : 1;
 }
 
-int Flood(const char* n, long count, const std::string& receiver, long rate) {
+int Flood(const char* n, long count, const std::string& receiver, long rate, const char* word) {
     if (!InVirtualHost())
         return 1;
     CBroadcastPort port(ChatPort(n), PrintingSink());
@@ -327,7 +327,7 @@ int Flood(const char* n, long count, const std::string& receiver, long rate) {
                             std::chrono::duration<double>(double(i) / double(rate)));
             std::this_thread::sleep_until(due);
         }
-        Datagram d = BuildDatagram(static_cast<int>(i % 99999999), SystemLocalTime(), "SEND",
+        Datagram d = BuildDatagram(static_cast<int>(i % 99999999), SystemLocalTime(), word,
                                    MakeSendPayload(sender, receiver, "flood " + std::to_string(i)));
         Scramble(d);
         if (port.Send(d.bytes.data(), static_cast<short>(kDatagramSize)) != 0)
@@ -393,9 +393,10 @@ int main(int argc, char** argv) {
         return SendOnce(argv[2], argv[3], args.size() == 4 ? args[3] : "SEND");
     if (mode == "wire" && args.size() == 4)
         return Wire(std::atoi(argv[2]), std::atoi(argv[3]), std::atol(argv[4]));
-    if (mode == "flood" && (args.size() == 4 || args.size() == 5))
+    if (mode == "flood" && args.size() >= 4 && args.size() <= 6)
         return Flood(argv[2], std::atol(argv[3]), argv[4],
-                     args.size() == 5 ? std::atol(argv[5]) : 0);
+                     args.size() >= 5 ? std::atol(argv[5]) : 0,
+                     args.size() == 6 ? argv[6] : "SEND");
     if (mode == "count" && args.size() == 3)
         return Count(argv[2], std::atoi(argv[3]));
     if (mode == "rawsend" && args.size() == 3)

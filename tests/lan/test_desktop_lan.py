@@ -2,9 +2,11 @@
 """The desktop program on one virtual host (under its own Xvfb) and a headless station on
 another exchange a message both ways. The desktop side is driven with xdotool: a click on the
 roster row of the peer, the text typed into the message edit and Enter (the settings turn on
-sending with Enter). Optionally saves a screenshot of the window (--screenshot PATH)."""
+sending with Enter); then bursts from a probe. Optionally saves a screenshot (--screenshot PATH)."""
 
 import argparse
+import collections
+import contextlib
 import os
 import shutil
 import sys
@@ -14,7 +16,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import netlan  # noqa: E402
 
-DESKTOP = STATION = SCREENSHOT = None
+DESKTOP = STATION = PROBE = SCREENSHOT = None
 STEP = 20
 # Client coordinates in the window of template 102 at its start-up size: the first roster
 # row (handle column) and the message edit.
@@ -37,7 +39,7 @@ def log_file(host):
 
 class DesktopOnLan(unittest.TestCase):
     def test_message_both_ways(self):
-        with netlan.VirtualLan(hosts=2) as lan:
+        with netlan.VirtualLan(hosts=4) as lan:
             desk, peer = lan.host(1), lan.host(2)
             display = next(n for n in range(150, 200)
                            if not os.path.exists(f"/tmp/.X11-unix/X{n}")
@@ -94,6 +96,24 @@ class DesktopOnLan(unittest.TestCase):
                 shot = desk.run(["import", "-window", window, SCREENSHOT], env=x, timeout=STEP)
                 self.assertEqual(shot.returncode, 0, shot.stderr)
 
+            # One box "quit" stays on the screen; a lone MEMB gets one INFO from each station, a
+            # burst one at once and at most one more per 250 ms while it comes in.
+            listener = lan.host(4).spawn([PROBE, "listen", "43", "60"])
+            listener.wait_for_line("^READY", timeout=STEP)
+            for word, count, stations in (("QUIT", 200, 0), ("MEMB", 1, 2), ("MEMB", 500, 2)):
+                flood = lan.host(3).run([PROBE, "flood", "43", str(count), "nobody", "0", word],
+                                        timeout=STEP, check=True).stdout.split()
+                info = collections.Counter()
+                with contextlib.suppress(TimeoutError):  # over once quiet for a second
+                    while line := listener.read_line(1.0):
+                        if line.startswith("DATAGRAM INFO "):
+                            info[line.split()[2]] += 1
+                most = 1 if count == 1 else 3 + int(4 * float(flood[-1]))
+                self.assertEqual(len(info), stations, word)
+                self.assertLessEqual(max(info.values(), default=0), most, info)
+            boxes = desk.run(["xdotool", "search", "--onlyvisible", "--name", "^Palaverly$"],
+                             env=x, timeout=STEP, check=True).stdout.split()
+            self.assertEqual(len(boxes), 1)
             program.send_signal(15)
             self.assertEqual(program.wait(STEP), 0)
             station.wait_for_line("^MEMBERS\t1$", timeout=STEP)
@@ -102,13 +122,14 @@ class DesktopOnLan(unittest.TestCase):
 
 
 def main():
-    global DESKTOP, STATION, SCREENSHOT
+    global DESKTOP, STATION, PROBE, SCREENSHOT
     parser = argparse.ArgumentParser()
     parser.add_argument("--desktop", required=True)
     parser.add_argument("--station", required=True)
+    parser.add_argument("--probe", required=True)
     parser.add_argument("--screenshot")
     args, rest = parser.parse_known_args()
-    DESKTOP, STATION = os.path.abspath(args.desktop), os.path.abspath(args.station)
+    DESKTOP, STATION, PROBE = map(os.path.abspath, (args.desktop, args.station, args.probe))
     SCREENSHOT = os.path.abspath(args.screenshot) if args.screenshot else None
     netlan.skip_unless_root("the desktop LAN test")
     for tool in ("Xvfb", "xdotool"):

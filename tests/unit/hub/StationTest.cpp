@@ -236,6 +236,27 @@ TEST_F(StationTest, GetmIsAnsweredOnlyByBulletinServersInFirstStoredOrder) {
     EXPECT_EQ(cp932::ToUtf8(a.station->TickerText()), "LOCAL■Srv放送：news one■Tom放送：二番");
 }
 
+TEST_F(StationTest, BurstsGetOneAnswerAtOnceThenOneWithTheNewValuesAndNoneAfterTheBye) {
+    auto& a = lan->Add("PCA", "A", {"Flg ChatServer=1", "Info Msg99=news"});
+    lan->Pump();
+    std::size_t from = lan->lan.Sent().size();
+    for (const char* word : {"MEMB", "GETM", "MEMB", "GETM", "MEMB"})
+        a.station->Dispatch(BuildDatagram(1, lan->now, word, nullptr), "");
+    ASSERT_TRUE(a.station->TakeHandleAndStatus("Later", ""));
+    for (auto& windowEnd : std::exchange(a.frontEnd.posted, {}))
+        windowEnd(); // one answer each, and a new window
+    a.station->Dispatch(BuildDatagram(1, lan->now, "MEMB", nullptr), "");
+    a.station->OnSuspend();
+    a.station.reset();
+    for (auto& windowEnd : a.frontEnd.posted)
+        windowEnd(); // after the BYE, and after the station is gone: nothing
+    std::vector<std::string> sent;
+    for (const auto& d : SentSince(from))
+        sent.push_back(Word(d) + "|" + ReadInfo(d).handleName); // SETM: the bulletin
+    EXPECT_EQ(sent, (std::vector<std::string>{"INFO|A", "SETM|news", "INFO|Later", "SETM|news",
+                                              "BYE|", "BYE|"}));
+}
+
 TEST_F(StationTest, LogoutRemovesTheRowAndShutdownSavesHandleAndStatus) {
     auto& a = lan->Add("PCA", "A");
     auto& b = lan->Add("PCB", "B");
