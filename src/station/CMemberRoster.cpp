@@ -111,6 +111,19 @@ int CMemberRoster::RemoveMember(std::string_view /*stationId*/, std::string_view
     return 0;
 }
 
+void CMemberRoster::OnRowInserted(int row) {
+    // A flood of new stations inserts one row each; shifting beats making the index anew.
+    if (m_indexStale)
+        return;
+    for (auto& entry : m_rowOfComputer)
+        if (entry.second >= row)
+            ++entry.second;
+    auto [found, added] =
+        m_rowOfComputer.try_emplace(m_list.Text(row, RosterColumn::Computer), row);
+    if (!added && row < found->second)
+        found->second = row;
+}
+
 std::string CMemberRoster::FindHandleByComputerName(std::string_view computerName) const {
     const int row = FindMemberRow(computerName);
     return row < 0 ? std::string() : m_list.Text(row, RosterColumn::Handle);

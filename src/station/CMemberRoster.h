@@ -96,8 +96,9 @@ public:
 private:
     void AddNotice(const std::string& templ, const std::string& handle);
 
-    // Any change of the rows may move them: the index is made anew at the next look-up.
-    void OnRowInserted(int) override { m_indexStale = true; }
+    // A new row moves those below it; any other change of the rows makes the index anew at
+    // the next look-up.
+    void OnRowInserted(int row) override;
     void OnRowChanged(int) override { m_indexStale = true; }
     void OnRowRemoved(int) override { m_indexStale = true; }
     void OnAllRowsRemoved() override { m_indexStale = true; }
