@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
-# Runs every libFuzzer target of the fuzz build for a bounded time each.
+# Runs every libFuzzer target of the fuzz build; the seconds given are shared among them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds=${1:-60}
-found=0
-status=0
+total=${1:-60}
+targets=()
 for f in build/fuzz/tests/fuzz/fuzz_*; do
-    [ -x "$f" ] || continue
-    found=1
+    [ -x "$f" ] && targets+=("$f")
+done
+[ ${#targets[@]} -gt 0 ] || { echo "fuzz: no fuzz targets built" >&2; exit 1; }
+seconds=$(( total / ${#targets[@]} ))
+[ "$seconds" -ge 1 ] || seconds=1
+status=0
+for f in "${targets[@]}"; do
+    # Datagrams and command lines are short; files may be of any length up to a few kB.
+    case "$(basename "$f")" in
+        fuzz_files) max_len=8192 ;;
+        *) max_len=2048 ;;
+    esac
     corpus=$(mktemp -d)
     echo "== $(basename "$f") for ${seconds}s"
     dict=tests/fuzz/$(basename "$f" | sed 's/^fuzz_//').dict
@@ -15,7 +24,7 @@ for f in build/fuzz/tests/fuzz/fuzz_*; do
     [ -f "$dict" ] && extra+=(-dict="$dict")
     log="$corpus.log"
     rc=0
-    "$f" -max_total_time="$seconds" -max_len=300 -print_final_stats=1 "${extra[@]}" "$corpus" \
+    "$f" -max_total_time="$seconds" -max_len="$max_len" -print_final_stats=1 "${extra[@]}" "$corpus" \
         >"$log" 2>&1 || rc=$?
     if [ $rc -ne 0 ]; then
         tail -n 60 "$log"
@@ -25,5 +34,4 @@ for f in build/fuzz/tests/fuzz/fuzz_*; do
     fi
     rm -rf "$corpus" "$log"
 done
-[ $found -eq 1 ] || { echo "fuzz: no fuzz targets built" >&2; exit 1; }
 exit $status

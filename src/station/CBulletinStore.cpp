@@ -3,8 +3,6 @@
 #include "settings/CNoticeTemplates.h"
 #include "text/Cp932.h"
 
-#include <algorithm>
-
 namespace palaverly {
 
 bool CBulletinStore::StoreBulletin(const std::string& key, const std::string& text) {
@@ -12,15 +10,14 @@ bool CBulletinStore::StoreBulletin(const std::string& key, const std::string& te
         return false;
     // A foreign sender may leave the field unterminated; the name then runs into the text.
     const std::string storedKey = cp932::CutToBytes(key, kMaxKeyBytes);
-    auto found = std::find_if(m_entries.rbegin(), m_entries.rend(),
-                              [&](const Entry& entry) { return entry.key == storedKey; });
-    if (found != m_entries.rend()) {
+    if (auto found = m_entryOfKey.find(storedKey); found != m_entryOfKey.end()) {
         // Known servers keep updating even when the store is full; only new ones are refused.
-        found->text = text;
+        m_entries[found->second].text = text;
         return true;
     }
     if (m_entries.size() >= kCapacity)
         return false;
+    m_entryOfKey.emplace(storedKey, m_entries.size());
     m_entries.push_back({storedKey, text});
     return true;
 }

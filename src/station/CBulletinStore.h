@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace palaverly {
@@ -42,6 +43,7 @@ public:
 
 private:
     std::vector<Entry> m_entries;
+    std::unordered_map<std::string, std::size_t> m_entryOfKey; // entries are never removed
 };
 
 } // namespace palaverly

@@ -32,7 +32,13 @@ constexpr const char* kChatLogTitles[] = {"受信者", "送信者", "時刻", "�
 CMemberRoster::CMemberRoster(CMarkList& list, CChatLog& chatLog, const COptionValues& options,
                              const CNoticeTemplates& templates, Callbacks callbacks)
     : m_list(list), m_chatLog(chatLog), m_options(options), m_templates(templates),
-      m_callbacks(std::move(callbacks)), m_caption(cp932::Sjis("ﾕｰｻﾞｰ情報()")) {}
+      m_callbacks(std::move(callbacks)), m_caption(cp932::Sjis("ﾕｰｻﾞｰ情報()")) {
+    m_list.AddObserver(this);
+}
+
+CMemberRoster::~CMemberRoster() {
+    m_list.RemoveObserver(this);
+}
 
 int CMemberRoster::SetupListColumns(int flags) {
     CMarkList& log = m_chatLog.List();
@@ -53,10 +59,14 @@ int CMemberRoster::SetupListColumns(int flags) {
 
 int CMemberRoster::FindMemberRow(std::string_view key) const {
     // Whole-text equality: a containment test would take PC1 for the PC10 listed above it.
-    for (int row = 0; row < m_list.RowCount(); ++row)
-        if (m_list.Text(row, RosterColumn::Computer) == key)
-            return row;
-    return -1;
+    if (m_indexStale) {
+        m_rowOfComputer.clear();
+        for (int row = m_list.RowCount() - 1; row >= 0; --row)
+            m_rowOfComputer[m_list.Text(row, RosterColumn::Computer)] = row; // the first wins
+        m_indexStale = false;
+    }
+    const auto found = m_rowOfComputer.find(std::string(key));
+    return found == m_rowOfComputer.end() ? -1 : found->second;
 }
 
 int CMemberRoster::UpsertMember(std::string_view stationId, std::string_view status,
@@ -99,6 +109,19 @@ int CMemberRoster::RemoveMember(std::string_view /*stationId*/, std::string_view
     }
     UpdateMemberCount();
     return 0;
+}
+
+void CMemberRoster::OnRowInserted(int row) {
+    // A flood of new stations inserts one row each; shifting beats making the index anew.
+    if (m_indexStale)
+        return;
+    for (auto& entry : m_rowOfComputer)
+        if (entry.second >= row)
+            ++entry.second;
+    auto [found, added] =
+        m_rowOfComputer.try_emplace(m_list.Text(row, RosterColumn::Computer), row);
+    if (!added && row < found->second)
+        found->second = row;
 }
 
 std::string CMemberRoster::FindHandleByComputerName(std::string_view computerName) const {

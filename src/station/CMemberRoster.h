@@ -1,9 +1,12 @@
 #pragma once
 // The member roster: one row per station present, filled from INFO and emptied by BYE.
 
+#include "table/IMarkListObserver.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace palaverly {
 
@@ -12,7 +15,7 @@ class CMarkList;
 struct CNoticeTemplates;
 struct COptionValues;
 
-class CMemberRoster {
+class CMemberRoster : private IMarkListObserver {
 public:
     /// Control ids of the two lists, as carried by a right click.
     static constexpr int kChatLogControlId = 1031;
@@ -45,6 +48,7 @@ public:
     CMemberRoster(CMarkList& list, CChatLog& chatLog, const COptionValues& options,
                   const CNoticeTemplates& templates, Callbacks callbacks);
 
+    ~CMemberRoster() override;
     CMemberRoster(const CMemberRoster&) = delete;
     CMemberRoster& operator=(const CMemberRoster&) = delete;
 
@@ -92,6 +96,13 @@ public:
 private:
     void AddNotice(const std::string& templ, const std::string& handle);
 
+    // A new row moves those below it; any other change of the rows makes the index anew at
+    // the next look-up.
+    void OnRowInserted(int row) override;
+    void OnRowChanged(int) override { m_indexStale = true; }
+    void OnRowRemoved(int) override { m_indexStale = true; }
+    void OnAllRowsRemoved() override { m_indexStale = true; }
+
     CMarkList& m_list;
     CChatLog& m_chatLog;
     const COptionValues& m_options;
@@ -101,6 +112,11 @@ private:
     int m_countShown = -1;
     bool m_firstInfoSeen = false;
     bool m_fullNoticeGiven = false;
+    // Computer name to row. Messages and bulletins look a name up several times each while the
+    // rows rarely change, so a roster filled with made-up stations costs a flood of them
+    // nothing; it is made anew only after the rows changed.
+    mutable std::unordered_map<std::string, int> m_rowOfComputer;
+    mutable bool m_indexStale = true;
 };
 
 } // namespace palaverly

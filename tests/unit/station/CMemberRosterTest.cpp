@@ -10,6 +10,7 @@
 #include "text/Cp932.h"
 
 #include <gtest/gtest.h>
+#include <random>
 #include <vector>
 
 using namespace palaverly;
@@ -247,4 +248,40 @@ TEST_F(MemberRoster, RowsSortByHandle) {
     // A renamed station moves to its new place.
     Info("PC-zen", "Ann");
     EXPECT_EQ(Handles(), (std::vector<std::string>{"Aki", "Ann", "bob", "Bob", "mika"}));
+}
+
+namespace {
+
+// The row a look-up must give: the first whose computer name equals the key.
+int ScanForRow(const CMarkList& list, const std::string& key) {
+    for (int row = 0; row < list.RowCount(); ++row)
+        if (list.Text(row, RosterColumn::Computer) == key)
+            return row;
+    return -1;
+}
+
+} // namespace
+
+// Rows move as stations come, change their handle (the sort key) and go; every look-up after
+// each change finds the row a plain scan finds, names that contain each other included.
+TEST_F(MemberRoster, LookUpsFollowTheRowsAsTheyMove) {
+    const std::vector<std::string> names{"PC1", "PC10", "PC", "pc1", "\x83\x5C", "\x83\x5C\x83\x5C",
+                                         ""};
+    std::mt19937 random(7);
+    for (int step = 0; step < 400; ++step) {
+        const std::string& name = names[random() % names.size()];
+        const std::string handle(1, static_cast<char>('a' + random() % 5));
+        if (random() % 4 == 0)
+            m_roster.RemoveMember("", name);
+        else if (step % 97 == 96)
+            m_roster.Clear();
+        else
+            Info(name, handle, random() % 2 ? "normal" : "away");
+        for (const std::string& key : names) {
+            const int row = ScanForRow(m_rosterList, key);
+            ASSERT_EQ(m_roster.FindMemberRow(key), row) << "step " << step << " key " << key;
+            EXPECT_EQ(m_roster.FindHandleByComputerName(key),
+                      row < 0 ? "" : m_rosterList.Text(row, RosterColumn::Handle));
+        }
+    }
 }
