@@ -53,8 +53,10 @@ std::string HelpText(ProgramKind kind) {
     if (kind == ProgramKind::Headless)
         text += "Commands: mark NAME, unmark NAME, mark-all, unmark-all, send TEXT, beep,\n"
                 "  beep-silent, handle TEXT, status TEXT, refresh, fetch, reload, clear,\n"
-                "  suspend, resume, roster, log, quit.\n"
-                "Events: READY, LOG, MEMBERS, TICKER, NOTICE, SOUND, BEEP, POPUP, ERROR.\n\n";
+                "  suspend, resume, roster, log, search TEXT (every daily log file, newest\n"
+                "  first), quit.\n"
+                "Events: READY, LOG, MEMBERS, TICKER, NOTICE, SOUND, BEEP, POPUP, ERROR;\n"
+                "  answers MEMBER, ROW, FOUND, then END.\n\n";
     text += "Settings file:   " + CSettingsStore::DefaultPath().string() + "\n";
     text += "Daily log files: CHATyyymmdd.LOG in the folder of the \"LogSavePath\" setting\n"
             "                 (default " +

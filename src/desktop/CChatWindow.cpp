@@ -3,6 +3,7 @@
 #include "desktop/CDBusNotificationBus.h"
 #include "desktop/CDesktopNotifier.h"
 #include "desktop/CInputEdit.h"
+#include "desktop/CLogSearchDialog.h"
 #include "desktop/CMarkListCtrl.h"
 #include "dialogs/CDialogCommands.h"
 #include "qtsupport/QtText.h"
@@ -23,6 +24,7 @@
 #include <QMoveEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolTip>
@@ -219,6 +221,26 @@ void CChatWindow::CreateControls() {
     m_ticker->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_ticker, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { ShowTickerMenu(pos); });
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this,
+            [this] { OpenLogSearch(); });
+}
+
+void CChatWindow::OpenLogSearch() {
+    if (!m_logSearch) {
+        m_logSearch = new CLogSearchDialog(m_station->Options(), m_layout.Units().Font(), this);
+        m_logSearch->setAttribute(Qt::WA_DeleteOnClose);
+        m_logSearch->setWindowIcon(windowIcon());
+    }
+    m_logSearch->show();
+    m_logSearch->raise();
+    m_logSearch->activateWindow();
+}
+
+void CChatWindow::ShowUnread() {
+    if (!m_tray)
+        return;
+    m_tray->setIcon(m_unread.Icon(windowIcon()));
+    m_tray->setToolTip(m_unread.ToolTip());
 }
 
 void CChatWindow::CreateTrayMenu() {
@@ -406,7 +428,13 @@ void CChatWindow::Popup() {
 void CChatWindow::MessageArrived(const IncomingMessage& message) {
     // The user sees the window: the log row is notice enough.
     const bool seen = isVisible() && !isMinimized() && isActiveWindow();
-    if (m_station->Options().m_flgDesktopNotify != 0 && !seen)
+    if (seen)
+        return;
+    // Counted whatever "Flg DesktopNotify" says: the badge outlasts a notification.
+    m_unread.Add(
+        FromCp932(message.senderHandle.empty() ? message.senderComputer : message.senderHandle));
+    ShowUnread();
+    if (m_station->Options().m_flgDesktopNotify != 0)
         m_notifier->Arrived(message);
 }
 
@@ -622,8 +650,11 @@ void CChatWindow::closeEvent(QCloseEvent* event) {
 
 void CChatWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_notifier)
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_notifier) {
         m_notifier->Dismiss();
+        m_unread.Clear();
+        ShowUnread();
+    }
     if (event->type() != QEvent::WindowStateChange || m_restoringPlacement)
         return;
     NotePlacement();
@@ -647,6 +678,8 @@ void CChatWindow::showEvent(QShowEvent* event) {
         return;
     m_armed = true;
     m_idleCount = 0;
+    m_unread.Clear();
+    ShowUnread();
     FitMinimumToFrame();
     LayoutControls();
     m_timers.SetVisible(true);

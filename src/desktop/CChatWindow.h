@@ -5,6 +5,7 @@
 #include "desktop/CAlertSound.h"
 #include "desktop/CMarkListCtrl.h"
 #include "desktop/CTrayWatcher.h"
+#include "desktop/CUnreadBadge.h"
 #include "desktop/CWindowTimers.h"
 #include "desktop/INotificationBus.h"
 #include "hub/CChatDlg.h"
@@ -200,6 +201,10 @@ private:
     /// Hands the current placement to the station, so that it is at hand without the display.
     void NotePlacement();
     void ShowTickerMenu(const QPoint& pos);
+    /// Ctrl+F: the search over every daily log file (one dialog, brought to the front).
+    void OpenLogSearch();
+    /// The tray icon and tooltip as the unread count stands.
+    void ShowUnread();
     int TextWidth(std::string_view cp932) const;
 
     DesktopEnvironment m_desktop;
@@ -223,6 +228,8 @@ private:
     std::unique_ptr<QMenu> m_trayMenu;
     bool m_trayAvailable = false;
     std::unique_ptr<CTrayWatcher> m_trayWatcher;
+    CUnreadBadge m_unread;
+    QPointer<class CLogSearchDialog> m_logSearch;
 
     CWindowTimers m_timers;
     bool m_armed = false;

@@ -2,6 +2,7 @@
 
 #include "desktop/CMarkListModel.h"
 #include "qtsupport/QtText.h"
+#include "qtsupport/ReadableColour.h"
 
 #include <QPainter>
 #include <QPalette>
@@ -30,12 +31,16 @@ void CMarkListDelegate::PaintBackground(QPainter& painter, const QPalette& palet
         painter.setPen(palette.color(QPalette::Active, QPalette::HighlightedText));
         return;
     }
-    painter.fillRect(rect, palette.color(QPalette::Active,
-                                         alternate ? QPalette::AlternateBase : QPalette::Base));
-    // A row without a colour of its own takes the text colour of the moment.
+    const QColor background =
+        palette.color(QPalette::Active, alternate ? QPalette::AlternateBase : QPalette::Base);
+    painter.fillRect(rect, background);
+    // A row without a colour of its own takes the text colour of the moment. Stored colours
+    // were chosen for white: on a dark palette they are lightened as drawn, never stored.
     const QVariant foreground = index.data(Qt::ForegroundRole);
-    painter.setPen(foreground.isValid() ? foreground.value<QColor>()
-                                        : palette.color(QPalette::Active, QPalette::Text));
+    painter.setPen(ReadableOn(foreground.isValid()
+                                  ? foreground.value<QColor>()
+                                  : palette.color(QPalette::Active, QPalette::Text),
+                              background));
 }
 
 void CMarkListDelegate::DrawCell(QPainter& painter, const QRect& rect, const QModelIndex& cell,

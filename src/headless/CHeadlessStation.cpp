@@ -1,5 +1,6 @@
 #include "headless/CHeadlessStation.h"
 
+#include "station/CLogSearch.h"
 #include "station/Columns.h"
 #include "sys/PosixFile.h"
 #include "text/Cp932.h"
@@ -202,6 +203,19 @@ void CHeadlessStation::Execute(const std::string& line) {
             Print(out);
         }
         Print("END");
+    } else if (command == "search") {
+        auto needle = cp932::FromUtf8(argument);
+        if (!needle)
+            return Print("ERROR\tcannot be sent in Shift-JIS: " + argument);
+        std::optional<std::filesystem::path> folder = CLogSearch::LogFolder(s.Options());
+        std::vector<LogSearchHit> hits;
+        if (folder)
+            hits = CLogSearch::Search(*folder, *needle);
+        for (const LogSearchHit& hit : hits)
+            Print("FOUND\t" + CLogSearch::FormatDay(hit.day) + "\t" + Field(hit.line.time) + "\t" +
+                  Field(hit.line.receiver) + "\t" + Field(hit.line.sender) + "\t" +
+                  Field(hit.line.kind) + "\t" + Field(hit.line.content));
+        Print("END\t" + std::to_string(hits.size()));
     } else if (command == "quit") {
         m_finished = true;
     } else if (!command.empty()) {

@@ -179,11 +179,12 @@ std::string GetTabField(std::string_view line, int n) {
 }
 
 CDailyLogFile::CDailyLogFile(const COptionValues& options, const LocalTime& today, Clock clock)
-    : m_options(options), m_clock(std::move(clock)) {
+    : m_options(options), m_clock(std::move(clock)), m_fileName(FileNameFor(today)) {}
+
+std::string CDailyLogFile::FileNameFor(const LocalTime& day) {
     char name[64];
-    std::snprintf(name, sizeof name, "CHAT%2d%02d%02d.LOG", today.year - 1900, today.month,
-                  today.day);
-    m_fileName = name;
+    std::snprintf(name, sizeof name, "CHAT%2d%02d%02d.LOG", day.year - 1900, day.month, day.day);
+    return name;
 }
 
 std::optional<std::string> CDailyLogFile::LogFilePath() const {

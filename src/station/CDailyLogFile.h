@@ -39,6 +39,8 @@ public:
 
     /// "CHAT%2d%02d%02d.LOG" of year - 1900, month, day: CHAT1261208.LOG for 8 December 2026.
     const std::string& FileName() const { return m_fileName; }
+    /// The file name of the day `day`.
+    static std::string FileNameFor(const LocalTime& day);
 
     /// The full path in the file system's encoding (UTF-8), or nothing when the folder is
     /// empty or not absolute (a desktop program has no meaningful current directory) or the

@@ -150,6 +150,48 @@ std::size_t Find(std::string_view haystack, std::string_view needle, std::size_t
     }
 }
 
+namespace {
+
+constexpr char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Compares on characters of the haystack: a needle that is itself CP932 starts its double-byte
+// characters in step with the haystack's, so a byte-wise fold of ASCII letters is safe once
+// both are known to start on a character boundary; only single-byte characters are folded.
+bool MatchesNoCaseAt(std::string_view haystack, std::size_t pos, std::string_view needle) {
+    std::size_t i = 0;
+    while (i < needle.size()) {
+        const std::size_t n = CharLength(needle, i);
+        if (CharLength(haystack, pos + i) != n)
+            return false;
+        if (n == 1 ? AsciiLower(haystack[pos + i]) != AsciiLower(needle[i])
+                   : haystack.compare(pos + i, n, needle, i, n) != 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+} // namespace
+
+std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from) {
+    if (from > haystack.size())
+        return std::string_view::npos;
+    std::size_t pos = 0;
+    while (pos < from)
+        pos += CharLength(haystack, pos);
+    for (;;) {
+        if (haystack.size() - pos < needle.size())
+            return std::string_view::npos;
+        if (MatchesNoCaseAt(haystack, pos, needle))
+            return pos;
+        if (pos >= haystack.size())
+            return std::string_view::npos;
+        pos += CharLength(haystack, pos);
+    }
+}
+
 std::string CutToBytes(std::string_view text, std::size_t maxBytes) {
     std::size_t pos = 0;
     while (pos < text.size()) {

@@ -30,6 +30,15 @@ inline bool Contains(std::string_view haystack, std::string_view needle) {
     return Find(haystack, needle) != std::string_view::npos;
 }
 
+/// Like Find, but ASCII letters match regardless of case (the letters of double-byte
+/// characters, such as full-width ones, are compared as they are). A trail byte that equals
+/// an ASCII byte (the 0x5C of ソ, the 0x41 of 連) is never taken for one.
+std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from = 0);
+
+inline bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
+    return FindNoCase(haystack, needle) != std::string_view::npos;
+}
+
 /// The longest prefix of `text` of at most `maxBytes` bytes that does not split a
 /// double-byte character.
 std::string CutToBytes(std::string_view text, std::size_t maxBytes);

@@ -5,8 +5,10 @@
 #include "DesktopFixture.h"
 #include "LayoutCheck.h"
 #include "desktop/CInputEdit.h"
+#include "desktop/CLogSearchDialog.h"
 #include "desktop/CMarkListCtrl.h"
 #include "desktop/DesktopResources.h"
+#include "qtsupport/ReadableColour.h"
 #include "text/Cp932.h"
 
 #include <QGroupBox>
@@ -16,6 +18,7 @@
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTreeWidget>
 #include <fstream>
 
 using namespace palaverly;
@@ -92,6 +95,9 @@ private slots:
     void layoutFollowsResize();
     void captionsShowWholeInsideTheirFrames();
     void placementAfterSettingsThenReadyToggle();
+    void logSearchFindsEveryDayAndShowsTheHitAmongItsRows();
+    void unreadBadgeCountsWhileAwayAndClearsOnShow();
+    void darkPaletteRowsKeepTheirContrast();
 };
 
 void ChatWindowTest::sendsToMarkedMembers_data() {
@@ -735,6 +741,110 @@ void ChatWindowTest::placementAfterSettingsThenReadyToggle() {
     auto& hidden = lan.Add("PCC", "Carol",
                            {"WindowPos=0,0,-1,-1,-1,-1,100,120,800,620", "Flg ChatWindowReady=1"});
     QVERIFY(hidden.window->isVisible());
+}
+
+void ChatWindowTest::logSearchFindsEveryDayAndShowsTheHitAmongItsRows() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice");
+    CChatWindow& w = *a.window;
+    const std::filesystem::path folder = Peer(w).Station().Options().m_logSavePath;
+    std::filesystem::create_directories(folder);
+    const auto plant = [&](const char* name, const std::string& bytes) {
+        std::ofstream(folder / name, std::ios::binary) << bytes;
+    };
+    std::string day7;
+    for (int i = 0; i < 30; ++i)
+        day7 += " 9:" + std::to_string(10 + i) + "'00\tAlice\tBob\tk\t" +
+                (i == 20 ? "LUNCH now" : "line " + std::to_string(i)) + "\r\n";
+    plant("CHAT1261207.LOG", day7);
+    plant("CHAT1261206.LOG", " 8:00'00\tAlice\tBob\tk\tlunch " + cp932::Sjis("ソ") + "\r\n");
+    plant("notes.txt", "lunch\r\n");
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    auto* dialog = w.findChild<CLogSearchDialog*>();
+    QVERIFY(dialog && dialog->isVisible());
+    QSignalSpy finished(dialog, &CLogSearchDialog::Finished);
+    dialog->Search(QStringLiteral("Lunch"));
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(finished.first().first().toInt(), 2);
+    const auto lists = dialog->findChildren<QTreeWidget*>();
+    QTreeWidget* hits = lists[0];
+    QCOMPARE(hits->topLevelItem(0)->text(0), QStringLiteral("2026-12-07"));
+    QCOMPARE(hits->topLevelItem(0)->text(5), QStringLiteral("LUNCH now"));
+    QCOMPARE(hits->topLevelItem(1)->text(5), QStringLiteral("lunch ソ"));
+    // The hit among its day's rows: ten before, itself in bold, and the nine after it.
+    hits->setCurrentItem(hits->topLevelItem(0));
+    QTreeWidget* around = lists[1];
+    QCOMPARE(around->topLevelItemCount(), 20);
+    QCOMPARE(around->topLevelItem(10)->text(4), QStringLiteral("LUNCH now"));
+    QVERIFY(around->topLevelItem(10)->font(4).bold());
+    QVERIFY(!around->topLevelItem(9)->font(4).bold());
+    dialog->Search(QStringLiteral("\\")); // the trail byte of ソ is no backslash
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(hits->topLevelItemCount(), 0);
+}
+
+void ChatWindowTest::unreadBadgeCountsWhileAwayAndClearsOnShow() {
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice", {"Flg DesktopNotify=0"});
+    auto& b = lan.Add("PCB", "Bob");
+    lan.Pump();
+    CChatWindow& w = *a.window;
+    QVERIFY(!w.isVisible());
+    const QImage plain = Peer(w).TrayIcon()->icon().pixmap(QSize(32, 32), 2.0).toImage();
+    Peer(*b.window).Station().SetMark("PCA", true);
+    for (const char* text : {"one", "two"}) {
+        Peer(*b.window).Station().SendAction(text);
+        lan.Pump();
+    }
+    QCOMPARE(Peer(w).TrayIcon()->toolTip(),
+             QStringLiteral("Palaverly - 2 unread, the latest from Bob"));
+    // The badge is drawn in device pixels at 2x: the icon's corner turns red there.
+    const QImage badged = Peer(w).TrayIcon()->icon().pixmap(QSize(32, 32), 2.0).toImage();
+    QCOMPARE(badged.size(), QSize(64, 64));
+    QVERIFY(badged != plain);
+    const QColor corner = badged.pixelColor(30, 16);
+    QVERIFY2(corner.red() > 180 && corner.green() < 80, qPrintable(corner.name()));
+    Peer(w).ShowAction();
+    QCOMPARE(Peer(w).TrayIcon()->toolTip(), QStringLiteral("Palaverly"));
+    QCOMPARE(Peer(w).TrayIcon()->icon().pixmap(QSize(32, 32), 2.0).toImage(), plain);
+}
+
+void ChatWindowTest::darkPaletteRowsKeepTheirContrast() {
+    // Lightened on dark, keeping the hue; untouched on white.
+    const QColor blue(0, 0, 255), dark(0x1E, 0x1E, 0x1E);
+    QCOMPARE(ReadableOn(blue, Qt::white), blue);
+    const QColor lifted = ReadableOn(blue, dark);
+    QVERIFY(ContrastRatio(lifted, dark) >= 4.5 && ContrastRatio(lifted, dark) < 4.7);
+    QCOMPARE(lifted.hslHue(), blue.hslHue());
+    QVERIFY(qAbs(ContrastRatio(Qt::white, Qt::black) - 21.0) < 1e-9);
+
+    CDesktopLan lan;
+    auto& a = lan.Add("PCA", "Alice");
+    auto& b = lan.Add("PCB", "Bob");
+    lan.Pump();
+    Peer(*b.window).Station().SetMark("PCA", true);
+    Peer(*b.window).Station().SendAction("WWWWWWWWWWWWWWWW");
+    lan.Pump();
+    CMarkListCtrl* view = Peer(*a.window).LogView();
+    QVERIFY(view->model()->rowCount() > 0);
+    // A black text colour on a dark base: 1.2:1 as stored.
+    QPalette palette = view->palette();
+    for (auto role : {QPalette::Base, QPalette::AlternateBase, QPalette::Window})
+        palette.setColor(QPalette::Active, role, dark);
+    palette.setColor(QPalette::Active, QPalette::Text, Qt::black);
+    view->setPalette(palette);
+    view->viewport()->setPalette(palette);
+    view->resize(600, 200);
+    const QRect row = view->visualRect(view->model()->index(0, 4));
+    const QImage drawn = view->viewport()->grab().toImage();
+    double best = 1.0;
+    for (int y = row.top(); y <= row.bottom(); ++y)
+        for (int x = row.left(); x <= row.right() && x < drawn.width(); ++x)
+            best = std::max(best, ContrastRatio(drawn.pixelColor(x, y), dark));
+    QVERIFY2(best >= 4.5, qPrintable(QString::number(best)));
 }
 
 QTEST_MAIN(ChatWindowTest)

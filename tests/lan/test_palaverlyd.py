@@ -130,6 +130,46 @@ class HeadlessStations(unittest.TestCase):
             if count:
                 self.assertEqual(os.stat(path).st_mode & 0o777, 0o600)
 
+    def test_2b_search_goes_over_every_day_newest_first(self):
+        # Older days planted beside today's file (which test_2 filled), and two files that are
+        # not daily logs. "ソ" and "連" carry the trail bytes 0x5C ("\\") and 0x41 ("A").
+        folder = os.path.join(self.lan.host(2).env["XDG_DATA_HOME"], "palaverly")
+        planted = {
+            "CHAT1200103.LOG": " 9:15'30\tHanako\t太郎\t個人\t会議室はソファの部屋\r\n"
+                               "12:01'00\tHanako\tEiko\t個人\tLUNCH?\r\n",
+            "CHAT1200102.LOG": " 8:00'00\tHanako\tEiko\t同報\t会議の連絡 C:\\temp\r\n"
+                               " 8:30'00\tHanako\tDora\t個人\tlunch at noon\r\n",
+            "CHAT1200104.LOG.bak": " 9:00'00\tHanako\tEiko\t個人\t会議 lunch\r\n",
+            "notes.txt": "会議 lunch\r\n",
+        }
+        for name, text in planted.items():
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(text.encode("cp932"))
+
+        def search(text):
+            station = self.stations[2]
+            start = len(station.lines)
+            self.command(2, "search " + text)
+            station.wait_for_line("^END\t", timeout=STEP)
+            answer = station.lines[start:]
+            end = next(l for l in answer if l.startswith("END\t"))
+            found = [l.split("\t")[1:] for l in answer if l.startswith("FOUND\t")]
+            self.assertEqual(end, f"END\t{len(found)}")
+            return found
+
+        found = search("会議")
+        self.assertEqual([f[0] for f in found][1:], ["2020-01-03", "2020-01-02"])
+        today = time.strftime("%Y-%m-%d")
+        self.assertEqual(found[0][0], today)
+        self.assertEqual(found[0][2:], ["Hanako", "太郎", "同報", "会議は３時から"])
+        self.assertRegex(found[0][1], r"^[ 12]\d:\d\d'\d\d$")
+        self.assertEqual(found[1][1:], [" 9:15'30", "Hanako", "太郎", "個人", "会議室はソファの部屋"])
+        self.assertEqual([f[1] for f in search("Lunch")], ["12:01'00", " 8:30'00"])
+        self.assertEqual([f[5] for f in search("\\")], ["会議の連絡 C:\\temp"])
+        self.assertEqual(search("\\ファ"), [])
+        self.assertEqual(search("A絡"), [])
+        self.assertEqual(len(search("連絡")), 1)
+
     def test_3_silent_beep_sounds_at_both_ends_and_logs_nothing(self):
         marks = {i: len(self.stations[i].lines) for i in (1, 2)}
         self.command(1, "unmark-all")

@@ -4,6 +4,7 @@
 #include "RosterTestSupport.h"
 #include "settings/COptionValues.h"
 #include "station/CChatLog.h"
+#include "station/CLogSearch.h"
 #include "table/CMarkList.h"
 #include "text/Cp932.h"
 
@@ -313,4 +314,27 @@ TEST(DailyLogFolder, OnlyTheDefaultFolderIsCreated) {
     test::WriteWholeFile(dir.Path() / "file", "x");
     const std::string blocked = (dir.Path() / "file" / "palaverly").string();
     EXPECT_EQ(CDailyLogFile::EnsureLogFolder(blocked, blocked), -1);
+}
+
+TEST_F(DailyLogFile, SearchGoesOverEveryDayNewestFirstOnCharacters) {
+    const std::string so = "\x83\x5C", ren = "\x98\x41"; // "ソ", "連": trail bytes '\' and 'A'
+    test::WriteWholeFile(m_dir.Path() / "CHAT1261206.LOG",
+                         " 9:00'01\tr\ts\tk\tlunch " + so + "\r\n 9:30'02\tr\tAnna\tk\tLUNCH\r\n");
+    test::WriteWholeFile(m_dir.Path() / "CHAT1261208.LOG", "10:00'03\tr\ts\tk\t" + ren + "\r\n");
+    test::WriteWholeFile(m_dir.Path() / "CHAT1261207.LOG", "11:00'04\tr\ts\tk\tLunch\n");
+    test::WriteWholeFile(m_dir.Path() / "CHAT1261207.LOG.bak", "12:00'00\tr\ts\tk\tlunch\r\n");
+    test::WriteWholeFile(m_dir.Path() / "CHAT1261307.LOG", "12:00'00\tr\ts\tk\tlunch\r\n");
+
+    std::vector<LogSearchHit> hits = CLogSearch::Search(m_dir.Path(), "lunch");
+    ASSERT_EQ(hits.size(), 3u);
+    EXPECT_EQ(CLogSearch::FormatDay(hits[0].day), "2026-12-07");
+    EXPECT_EQ(hits[0].line.time, "11:00'04");
+    EXPECT_EQ(hits[1].line.sender, "Anna");
+    EXPECT_EQ(hits[1].lineIndex, 1u);
+    EXPECT_EQ(hits[2].line.content, "lunch " + so);
+    EXPECT_TRUE(CLogSearch::Search(m_dir.Path(), "\\").empty());
+    EXPECT_TRUE(CLogSearch::Search(m_dir.Path(), "a").size() == 1u); // Anna, not 連
+    EXPECT_EQ(CLogSearch::Search(m_dir.Path(), ren).size(), 1u);
+    EXPECT_TRUE(CLogSearch::Search(m_dir.Path(), "").empty());
+    EXPECT_TRUE(CLogSearch::Search(m_dir.Path() / "missing", "lunch").empty());
 }

@@ -39,6 +39,18 @@ TEST(Cp932Find, NeverMatchesOnATrailByte) {
     EXPECT_EQ(cp932::Find(kKataA + kSquare + "D", kSquare), 1u);
 }
 
+TEST(Cp932Find, NoCaseFoldsAsciiLettersOnly) {
+    // "ソ" is 0x83 0x5C and "連" 0x98 0x41: neither holds a backslash or an "a".
+    const std::string so = "\x83\x5C", ren = "\x98\x41";
+    EXPECT_EQ(cp932::FindNoCase(so + ren + "xA", "\\"), std::string_view::npos);
+    EXPECT_EQ(cp932::FindNoCase(so + ren + "xA", "a"), 5u);
+    EXPECT_EQ(cp932::FindNoCase(so + ren, ren), 2u);
+    EXPECT_TRUE(cp932::ContainsNoCase("Lunch at NOON", "noon"));
+    // The lead byte of a needle's character must not pair with the haystack's next byte.
+    EXPECT_FALSE(cp932::ContainsNoCase("a" + kKan, "a\x8A"));
+    EXPECT_FALSE(cp932::ContainsNoCase("", "a"));
+}
+
 TEST(Cp932Cut, NeverSplitsADoubleByteCharacter) {
     std::string text = "A" + kKan + kKan; // 5 bytes
     EXPECT_EQ(cp932::CutToBytes(text, 0), "");
