@@ -53,8 +53,8 @@ std::string HelpText(ProgramKind kind) {
     if (kind == ProgramKind::Headless)
         text += "Commands: mark NAME, unmark NAME, mark-all, unmark-all, send TEXT, beep,\n"
                 "  beep-silent, handle TEXT, status TEXT, refresh, fetch, reload, clear,\n"
-                "  suspend, resume, roster, log, search TEXT (every daily log file, newest\n"
-                "  first), quit.\n"
+                "  suspend, resume, roster, log, search TEXT, quit. search looks through\n"
+                "  every daily log file, newest first.\n"
                 "Events: READY, LOG, MEMBERS, TICKER, NOTICE, SOUND, BEEP, POPUP, ERROR;\n"
                 "  answers MEMBER, ROW, FOUND, then END.\n\n";
     text += "Settings file:   " + CSettingsStore::DefaultPath().string() + "\n";
