@@ -29,11 +29,11 @@ std::string LogProblemText(CDailyLogFile::Problem problem, const std::string& pa
                            std::to_string(CDailyLogFile::kFreeReservePercent) +
                            "%を切ったため、ログの書き込みを止めています。"
                            "空きが戻ると自動で再開します。");
-    const char* reason = error == ELOOP   ? "シンボリックリンクです"
-                         : error == EPERM ? "他のユーザのファイルです"
-                                          : "通常のファイルではありません";
-    return cp932::Sjis("ログファイル「" + path + "」を開きません（" + reason +
-                       "）。ログは書き込まれず、読み込みもされません。");
+    const char* reason = error == ELOOP   ? "シンボリックリンク"
+                         : error == EPERM ? "他のユーザのファイル"
+                                          : "通常のファイルではないもの";
+    return cp932::Sjis("ログファイル「" + path + "」は" + reason +
+                       "のため使いません。ログの書き込みと読み込みをしません。");
 }
 
 } // namespace
