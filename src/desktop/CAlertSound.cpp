@@ -1,6 +1,10 @@
 #include "desktop/CAlertSound.h"
 
+#include "sys/PosixFile.h"
+
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace palaverly {
 
@@ -32,6 +36,12 @@ bool CAlertSound::Load() {
 bool CAlertSound::Play(const std::string& pathUtf8) {
     if (pathUtf8.empty() || !Load())
         return false;
+    // libcanberra would open a FIFO or device named here and wait on it; only a regular file
+    // (the user's or a system sound) is handed on.
+    const int fd = OpenRegularFile(pathUtf8, O_RDONLY, 0, FileOwners::MineOrSystem);
+    if (fd < 0)
+        return false;
+    ::close(fd);
     // ca_context_play returns at once; the sound plays in libcanberra's own thread.
     return m_play(m_context, 0, "media.filename", pathUtf8.c_str(), "media.role", "event",
                   static_cast<const char*>(nullptr)) == 0;

@@ -6,6 +6,7 @@
 #include "wire/StationId.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -19,6 +20,20 @@ std::optional<std::string> FromUser(std::string_view utf8, std::size_t limit) {
     if (!sjis)
         return std::nullopt;
     return cp932::CutToBytes(*sjis, limit);
+}
+
+// What the user reads when the daily log file stops taking rows; the rows stay in the view.
+std::string LogProblemText(CDailyLogFile::Problem problem, const std::string& path, int error) {
+    if (problem == CDailyLogFile::Problem::LowSpace)
+        return cp932::Sjis("ログファイル「" + path + "」のあるファイルシステムの空きが" +
+                           std::to_string(CDailyLogFile::kFreeReservePercent) +
+                           "%を切ったため、ログの書き込みを止めています。"
+                           "空きが戻ると自動で再開します。");
+    const char* reason = error == ELOOP   ? "シンボリックリンク"
+                         : error == EPERM ? "他のユーザのファイル"
+                                          : "通常のファイルではないもの";
+    return cp932::Sjis("ログファイル「" + path + "」は" + reason +
+                       "のため使いません。ログの書き込みと読み込みをしません。");
 }
 
 } // namespace
@@ -52,6 +67,10 @@ CChatDlg::CChatDlg(IStationEvents& events, IStartupSteps& startup, StationEnviro
     m_chatLog.SetRowAddedHandler([this](int row, const std::string&, const std::string&,
                                         const std::string&, const std::string&,
                                         const std::string&) { m_events.LogRowAdded(row); });
+    m_logFile.SetProblemHandler(
+        [this](CDailyLogFile::Problem problem, const std::string& path, int error) {
+            m_events.ShowNotice("msg", LogProblemText(problem, path, error));
+        });
 }
 
 CChatDlg::~CChatDlg() {

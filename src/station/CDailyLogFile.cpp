@@ -90,13 +90,6 @@ private:
     std::size_t m_length = 0;
 };
 
-int OpenForAppend(const std::optional<std::string>& path) {
-    if (!path)
-        return -1;
-    // The log holds private conversations: readable by its owner only.
-    return ::open(path->c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0600);
-}
-
 // Writes `bytes` at the end; a failed or short write is taken back so that the next line
 // starts on a line of its own.
 bool AppendWhole(int fd, std::string_view bytes) {
@@ -202,6 +195,35 @@ std::optional<std::string> CDailyLogFile::LogFilePath() const {
     return path;
 }
 
+int CDailyLogFile::Open(int flags) const {
+    const std::optional<std::string> path = LogFilePath();
+    if (!path)
+        return -1;
+    // The log holds private conversations: readable by its owner only. Another user who can
+    // write to the folder must not redirect it (a symlink) or hang the station (a FIFO).
+    const int fd = OpenRegularFile(*path, flags, 0600, FileOwners::Mine);
+    if (fd < 0 && (errno == ELOOP || errno == EINVAL || errno == EPERM))
+        Report(Problem::Refused, *path, errno);
+    return fd;
+}
+
+bool CDailyLogFile::HasRoomFor(int fd, std::size_t bytes) {
+    // A flood must not fill the user's file system to the last byte.
+    if (KeepsFreeReserve(fd, bytes, kFreeReservePercent))
+        return true;
+    Report(Problem::LowSpace, LogFilePath().value_or(std::string()), ENOSPC);
+    return false;
+}
+
+void CDailyLogFile::Report(Problem problem, const std::string& path, int error) const {
+    bool& reported = problem == Problem::Refused ? m_refusalReported : m_lowSpaceReported;
+    if (reported)
+        return;
+    reported = true;
+    if (m_problemHandler)
+        m_problemHandler(problem, path, error);
+}
+
 std::string CDailyLogFile::FormatLine(const LocalTime& time, std::string_view receiver,
                                       std::string_view sender, std::string_view kind,
                                       std::string_view content) {
@@ -219,7 +241,7 @@ std::string CDailyLogFile::FormatLine(const LocalTime& time, std::string_view re
 int CDailyLogFile::AppendRow(std::string_view receiver, std::string_view sender,
                              std::string_view kind, std::string_view content) {
     if (m_batching && m_batchFd < 0) {
-        m_batchFd = OpenForAppend(LogFilePath());
+        m_batchFd = Open(O_WRONLY | O_CREAT | O_APPEND);
         if (m_batchFd < 0)
             return -1; // the next line tries again, as each line does outside a batch
     }
@@ -228,11 +250,11 @@ int CDailyLogFile::AppendRow(std::string_view receiver, std::string_view sender,
         m_batchLineEnds.push_back(m_batchBytes.size());
         return 0;
     }
-    int fd = OpenForAppend(LogFilePath());
+    int fd = Open(O_WRONLY | O_CREAT | O_APPEND);
     if (fd < 0)
         return -1;
     const std::string line = FormatLine(m_clock(), receiver, sender, kind, content);
-    bool ok = AppendWhole(fd, line);
+    bool ok = HasRoomFor(fd, line.size()) && AppendWhole(fd, line);
     if (::close(fd) != 0)
         ok = false;
     return ok ? 0 : -1;
@@ -263,7 +285,11 @@ int CDailyLogFile::EndBatch() {
 }
 
 int CDailyLogFile::WriteBatch() {
-    if (m_batchBytes.empty() || AppendWhole(m_batchFd, m_batchBytes))
+    if (m_batchBytes.empty())
+        return 0;
+    if (!HasRoomFor(m_batchFd, m_batchBytes.size()))
+        return static_cast<int>(m_batchLineEnds.size());
+    if (AppendWhole(m_batchFd, m_batchBytes))
         return 0;
     // The one write failed and was taken back: line by line keeps what the file still takes.
     int lost = 0;
@@ -277,8 +303,7 @@ int CDailyLogFile::WriteBatch() {
 }
 
 std::optional<std::vector<LogLineFields>> CDailyLogFile::ReadLines() const {
-    const std::optional<std::string> path = LogFilePath();
-    int fd = path ? ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY) : -1;
+    const int fd = Open(O_RDONLY);
     if (fd < 0)
         return std::nullopt;
     std::vector<LogLineFields> lines = SplitLines(fd, 0);
@@ -287,8 +312,7 @@ std::optional<std::vector<LogLineFields>> CDailyLogFile::ReadLines() const {
 }
 
 std::optional<std::vector<LogLineFields>> CDailyLogFile::ReadLastLines(std::size_t count) const {
-    const std::optional<std::string> path = LogFilePath();
-    int fd = path ? ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY) : -1;
+    const int fd = Open(O_RDONLY);
     if (fd < 0)
         return std::nullopt;
     const off_t cut = count > 0 ? FindTailCut(fd, count) : -1;

@@ -37,6 +37,18 @@ public:
     /// `options.m_logSavePath` (CP932) each time a path is built; `clock` stamps each line.
     CDailyLogFile(const COptionValues& options, const LocalTime& today, Clock clock);
 
+    /// Appending stops while the log folder's file system has less free than this.
+    static constexpr unsigned kFreeReservePercent = 5;
+
+    enum class Problem {
+        Refused,  // not a regular file of the user's own: a symlink, FIFO, device, or another's
+        LowSpace, // the file system would keep less than kFreeReservePercent % free
+    };
+    /// Told the first time in the run that each problem stops a write or a reload: the path
+    /// (UTF-8) and, for Refused, the errno value of OpenRegularFile.
+    using ProblemHandler = std::function<void(Problem, const std::string& path, int error)>;
+    void SetProblemHandler(ProblemHandler handler) { m_problemHandler = std::move(handler); }
+
     /// "CHAT%2d%02d%02d.LOG" of year - 1900, month, day: CHAT1261208.LOG for 8 December 2026.
     const std::string& FileName() const { return m_fileName; }
     /// The file name of the day `day`.
@@ -89,6 +101,9 @@ public:
 
 private:
     int WriteBatch();
+    int Open(int flags) const;
+    bool HasRoomFor(int fd, std::size_t bytes);
+    void Report(Problem problem, const std::string& path, int error) const;
 
     const COptionValues& m_options;
     Clock m_clock;
@@ -98,6 +113,9 @@ private:
     int m_batchFd = -1;
     std::string m_batchBytes;
     std::vector<std::size_t> m_batchLineEnds; // end offset of each line in m_batchBytes
+    ProblemHandler m_problemHandler;
+    mutable bool m_refusalReported = false;
+    mutable bool m_lowSpaceReported = false;
 };
 
 } // namespace palaverly

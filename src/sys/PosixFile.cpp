@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace palaverly {
@@ -54,6 +55,46 @@ int ReadWholeFile(const std::filesystem::path& path, std::string& out) {
     }
     ::close(fd);
     return 0;
+}
+
+int OpenRegularFile(const std::filesystem::path& path, int flags, mode_t mode, FileOwners owners) {
+    flags |= O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    if (owners == FileOwners::Mine)
+        flags |= O_NOFOLLOW;
+    const int fd = ::open(path.c_str(), flags, mode);
+    if (fd < 0) {
+        // A FIFO without a reader and a device without hardware refuse a non-blocking open so.
+        if (errno == ENXIO)
+            errno = EINVAL;
+        return -1;
+    }
+    struct stat st {};
+    int error = 0;
+    if (::fstat(fd, &st) != 0)
+        error = errno;
+    else if (!S_ISREG(st.st_mode))
+        error = EINVAL;
+    else if (st.st_uid != ::geteuid() && !(owners == FileOwners::MineOrSystem && st.st_uid == 0))
+        error = EPERM;
+    else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        error = errno;
+    if (error != 0) {
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+bool KeepsFreeReserve(int fd, std::size_t bytes, unsigned percent) {
+    struct statvfs fs {};
+    if (::fstatvfs(fd, &fs) != 0 || fs.f_blocks == 0 || fs.f_frsize == 0)
+        return true;
+    const unsigned long long blockSize = fs.f_frsize;
+    const unsigned long long needed = (bytes + blockSize - 1) / blockSize;
+    if (fs.f_bavail < needed)
+        return false;
+    return (fs.f_bavail - needed) * 100 >= static_cast<unsigned long long>(fs.f_blocks) * percent;
 }
 
 int ReplaceFileAtomically(const std::filesystem::path& target, std::string_view content,

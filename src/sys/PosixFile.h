@@ -17,6 +17,22 @@ bool WriteAll(int fd, std::string_view data);
 /// for anything else that is not a regular file); a FIFO never blocks the caller.
 int ReadWholeFile(const std::filesystem::path& path, std::string& out);
 
+/// Whose files OpenRegularFile accepts. Mine: only the current user's, and a symlink in the
+/// file's place is refused rather than followed (another user could plant one in a shared
+/// folder). MineOrSystem: also root's, links followed (a sound chosen from the system's).
+enum class FileOwners { Mine, MineOrSystem };
+
+/// Opens `path` with open(2)'s `flags` (and `mode` when O_CREAT creates it) only when it is a
+/// regular file of `owners`; the open never blocks on a FIFO or device. The descriptor, in
+/// blocking mode again, or -1 with errno: ELOOP for a symlink, EINVAL for anything but a
+/// regular file, EPERM for a file of another user, or the open's own error.
+int OpenRegularFile(const std::filesystem::path& path, int flags, mode_t mode = 0600,
+                    FileOwners owners = FileOwners::Mine);
+
+/// Whether the file system of `fd` keeps at least `percent` % of its blocks free for
+/// unprivileged users after `bytes` more are written. True when it cannot be told.
+bool KeepsFreeReserve(int fd, std::size_t bytes, unsigned percent);
+
 /// Replaces `target` by a file holding `content`: a temporary file in the same folder is
 /// written, flushed to disk and renamed over it, so a crash leaves the old file or the new
 /// one, never a torn one. 0, or an errno value; `failedStep` (if given) then names the step.

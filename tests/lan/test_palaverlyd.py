@@ -9,6 +9,7 @@ failing run.
 
 import argparse
 import os
+import pathlib
 import re
 import signal
 import sys
@@ -259,6 +260,51 @@ class HeadlessStations(unittest.TestCase):
         station.wait_for_line("^END$", timeout=STEP)
         rows = [l.split("\t") for l in station.lines[start:] if l.startswith("MEMBER\t")]
         self.assertEqual([(r[3], r[4]) for r in rows], [("plh6", " 10.213. 77. 16")])
+
+    def send_to(self, host, text):
+        for line in ("unmark-all", f"mark {host}", f"send {text}"):
+            self.command(1, line)
+
+    def test_8_log_opens_only_a_regular_file_of_its_own(self):
+        station, home = self.stations[3], self.lan.host(3).home
+        path = os.path.join(self.lan.host(3).env["XDG_DATA_HOME"], "palaverly", log_file_name())
+        profile = pathlib.Path(home, ".profile")
+        profile.write_text("# start-up\n")
+        # Another user's link, FIFO or file as the log: rows shown, nothing written, no hang.
+        plants = (lambda: os.symlink(profile, path), lambda: os.mkfifo(path),
+                  lambda: (open(path, "w").close(), os.chown(path, 65534, 65534)))
+        for i, plant in enumerate(plants):
+            os.remove(path)
+            plant()
+            self.send_to("plh3", f"';touch pwned;# {i}")
+            station.wait_for_line(f"^LOG\t.*# {i}$", timeout=STEP)
+            self.command(3, "reload")
+        self.assertEqual(profile.read_text(), "# start-up\n")
+        self.assertEqual(os.path.getsize(path), 0)
+        [notice] = [l for l in station.lines if l.startswith("NOTICE\t")]  # once per run
+        self.assertRegex(notice, f"{re.escape(path)}.*シンボリックリンク")
+        self.command(3, "quit")
+        self.assertEqual(station.wait(STEP), 0)
+
+    def test_9_log_keeps_five_percent_free(self):
+        # A new plh4 station logs to a 1 MiB tmpfs of its own mount namespace, filled up to 14
+        # free blocks of 256: one row takes a block, a second would leave less than 5 %.
+        logs = os.path.join(self.lan.host(4).env["XDG_DATA_HOME"], "palaverly")
+        station = self.stations[4] = self.lan.host(4).spawn(
+            ["sh", "-c", 'mount -t tmpfs -o size=1m tmpfs "$0" && exec "$@"', logs, STATION, "41"])
+        self.wait_members(station, 3)
+        inside = f"/proc/{station.pid}/root{logs}"
+        with open(f"{inside}/fill", "wb") as f:
+            f.write(bytes((os.statvfs(inside).f_bavail - 14) * 4096))
+        for text in ("一通目", "二通目", "三通目"):
+            if text == "三通目":
+                os.remove(f"{inside}/fill")
+            self.send_to("plh4", text)
+            station.wait_for_line(f"^LOG\t.*{text}$", timeout=STEP)
+        [notice] = [l for l in station.lines if l.startswith("NOTICE\t")]  # once per run
+        self.assertIn("5%", notice)
+        rows = pathlib.Path(inside, log_file_name()).read_bytes().decode("cp932").splitlines()
+        self.assertEqual([r.split("\t")[-1] for r in rows], ["一通目", "三通目"])
 
 
 def main():
