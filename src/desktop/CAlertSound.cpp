@@ -41,10 +41,14 @@ bool CAlertSound::Play(const std::string& pathUtf8) {
     const int fd = OpenRegularFile(pathUtf8, O_RDONLY, 0, FileOwners::MineOrSystem);
     if (fd < 0)
         return false;
+    // libcanberra opens the name it is given within this call: through our descriptor that is
+    // the file checked here, whatever is put in its place meanwhile. ca_context_play then
+    // returns at once; the sound plays in libcanberra's own thread.
+    const std::string checked = "/proc/self/fd/" + std::to_string(fd);
+    const bool played = m_play(m_context, 0, "media.filename", checked.c_str(), "media.role",
+                               "event", static_cast<const char*>(nullptr)) == 0;
     ::close(fd);
-    // ca_context_play returns at once; the sound plays in libcanberra's own thread.
-    return m_play(m_context, 0, "media.filename", pathUtf8.c_str(), "media.role", "event",
-                  static_cast<const char*>(nullptr)) == 0;
+    return played;
 }
 
 } // namespace palaverly
