@@ -4,6 +4,7 @@
 // drive it on their UI thread through its intents and are told of changes through
 // IStationEvents; the steps of the initialisation that are theirs go through IStartupSteps.
 
+#include "hub/CReachWatch.h"
 #include "hub/IChatFrontEnd.h"
 #include "settings/CInfoValues.h"
 #include "settings/CNoticeTemplates.h"
@@ -18,6 +19,7 @@
 #include "station/CTicker.h"
 #include "sys/CHandOver.h"
 #include "sys/Clock.h"
+#include "sys/Firewall.h"
 #include "table/CMarkList.h"
 #include "wire/CBroadcastPort.h"
 #include "wire/CDatagramPort.h"
@@ -48,6 +50,10 @@ struct StationEnvironment {
     std::function<std::string()> stationId;    // twelve digits or empty
     TextWidthFn measure;                       // text width in the lists' font
     bool receiveThread = true;                 // false: tests feed datagrams themselves
+    /// The clock of the hub's own timers (the firewall check, roll calls for new networks).
+    MonotonicClock monotonic = MonotonicMilliseconds;
+    /// The firewall whose command the notice of dropped datagrams gives.
+    std::function<Firewall()> firewall = LocalFirewall;
     std::size_t handOverCapacity = 1024;
 };
 
@@ -111,6 +117,15 @@ public:
     std::size_t DrainReceived(std::size_t max, const std::function<bool()>& goOn);
     /// Dispatch of one unscrambled datagram received at `receptionTime` ("%2d:%02d").
     void Dispatch(const Datagram& datagram, const std::string& receptionTime);
+
+    // --- reach: the notice of dropped datagrams, roll calls for new networks (UI thread) ---
+    /// Readable when the machine's interfaces may have changed: then OnNetworkChange. -1 when
+    /// the port cannot tell.
+    int NetworkChangeDescriptor() const;
+    /// Reads the interfaces again; a new broadcast route leads to a roll call (RunTimers).
+    void OnNetworkChange();
+    /// Does what the hub's timers have due, as IStationEvents::WakeAfter asked.
+    void RunTimers();
 
     // --- marking: the recipients of the send and BEEP actions (UI thread) ---
     /// Marks or unmarks every roster row (the mark-on and mark-off buttons).
@@ -190,6 +205,11 @@ private:
     /// Nothing unless this station is the sender or the receiver (whole-text equality).
     std::optional<Addressed> AddressedHere(const Datagram& d) const;
 
+    /// MEMB; one that reached a network while the port can receive waits for its own INFO.
+    void RollCall();
+    void NoticeDeaf();
+    void ScheduleTimers();
+
     void OnMemb();
     void OnInfo(const Datagram& d);
     void NoticeNameClash(const std::string& otherStationId);
@@ -229,6 +249,8 @@ private:
     mutable std::mutex m_sendMutex; // guards the id generator and the login time
     std::mt19937 m_random;
     std::string m_loginTime;
+
+    CReachWatch m_reach;
 
     bool m_nameClashShown = false; // once per run
     bool m_initialized = false;
