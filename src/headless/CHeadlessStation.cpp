@@ -4,6 +4,7 @@
 #include "sys/PosixFile.h"
 #include "text/Cp932.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <poll.h>
@@ -30,7 +31,7 @@ std::string Field(const std::string& cp932) {
 } // namespace
 
 CHeadlessStation::CHeadlessStation(StationEnvironment environment, int in, int out)
-    : m_in(in), m_out(out) {
+    : m_in(in), m_out(out), m_monotonic(environment.monotonic) {
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_station = std::make_unique<CChatDlg>(*this, std::move(environment));
 }
@@ -106,6 +107,20 @@ void CHeadlessStation::LogRowAdded(int row) {
 
 void CHeadlessStation::Ready() {
     Print("READY");
+}
+
+void CHeadlessStation::WakeAfter(std::int64_t ms) {
+    if (ms < 0)
+        m_timersDue.reset();
+    else
+        m_timersDue = m_monotonic() + ms;
+}
+
+int CHeadlessStation::PollTimeout() const {
+    if (!m_timersDue)
+        return -1;
+    const std::int64_t left = *m_timersDue - m_monotonic();
+    return static_cast<int>(std::clamp<std::int64_t>(left, 0, 60000));
 }
 
 void CHeadlessStation::Execute(const std::string& line) {
@@ -203,10 +218,15 @@ int CHeadlessStation::Run() {
     std::signal(SIGPIPE, SIG_IGN);
 
     m_station->Initialize();
+    const int networkFd = m_station->NetworkChangeDescriptor();
 
     while (!m_finished) {
-        pollfd fds[3] = {{m_wakeFd, POLLIN, 0}, {signalFd, POLLIN, 0}, {m_in, POLLIN, 0}};
-        int r = ::poll(fds, 3, -1);
+        // poll skips the entries whose descriptor is negative.
+        pollfd fds[4] = {{m_wakeFd, POLLIN, 0},
+                         {signalFd, POLLIN, 0},
+                         {m_in, POLLIN, 0},
+                         {networkFd, POLLIN, 0}};
+        int r = ::poll(fds, 4, PollTimeout());
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0)
@@ -215,6 +235,12 @@ int CHeadlessStation::Run() {
             RunPending();
         if (fds[1].revents)
             break;
+        if (fds[3].revents)
+            m_station->OnNetworkChange();
+        if (m_timersDue && *m_timersDue <= m_monotonic()) {
+            m_timersDue.reset();
+            m_station->RunTimers();
+        }
         if (fds[2].revents) {
             char buffer[4096];
             ssize_t n = ::read(m_in, buffer, sizeof buffer);
