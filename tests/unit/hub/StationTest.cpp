@@ -522,3 +522,63 @@ TEST_F(StationTest, WithoutAHostNameThePlacementIsStillRestored) {
     EXPECT_EQ(a.station->Initialize(), -1);
     EXPECT_EQ(a.frontEnd.steps, (std::vector<std::string>{"AddTrayIcon", "RestorePlacement"}));
 }
+
+TEST_F(StationTest, UnansweredRollCallIsNoticedOnceAndANewNetworkRollsCall) {
+    std::string address = "010000000001";
+    lan->adjust = [&](const std::string&, StationEnvironment& env) {
+        env.firewall = [] { return Firewall::Ufw; };
+        env.stationId = [&] { return address; };
+    };
+    auto memberCalls = [&](std::size_t from) {
+        auto sent = SentSince(from);
+        return std::count_if(sent.begin(), sent.end(),
+                             [](const Datagram& d) { return Word(d) == "MEMB"; });
+    };
+    // Started without a network, and nothing comes back: nothing to say.
+    lan->lan.SetOffline(true);
+    lan->lan.SetFaults({1.0, 0, 0, 1});
+    auto& a = lan->Add("PCA", "A");
+    EXPECT_EQ(a.frontEnd.wakeAfter, -1);
+    // On the network, its own INFO comes back.
+    lan->lan.SetOffline(false);
+    lan->lan.SetFaults({});
+    a.station->RefreshRoster();
+    lan->Pump();
+    lan->monotonicMs = 5000;
+    a.station->RunTimers();
+    EXPECT_TRUE(a.frontEnd.notices.empty());
+    // The port is dropped: said 3 s after the roll call, and only once per run.
+    lan->lan.SetFaults({1.0, 0, 0, 1});
+    for (int round = 0; round < 2; ++round) {
+        a.station->RefreshRoster();
+        EXPECT_EQ(a.frontEnd.wakeAfter, round == 0 ? 3000 : -1);
+        lan->monotonicMs += 2999;
+        a.station->RunTimers();
+        EXPECT_TRUE(a.frontEnd.notices.size() == static_cast<std::size_t>(round));
+        lan->monotonicMs += 1;
+        a.station->RunTimers();
+        ASSERT_EQ(a.frontEnd.notices.size(), 1u);
+    }
+    EXPECT_EQ(a.frontEnd.notices[0].rfind("msg|UDP ポート 8000 ", 0), 0u);
+    EXPECT_NE(a.frontEnd.notices[0].find("\nsudo ufw allow 8000/udp"), std::string::npos);
+
+    // A new route, with a new address: one roll call after 1 s that announces it; for a
+    // second gain 2 s later, the roll call waits until 10 s after the first.
+    lan->lan.SetFaults({});
+    address = "010000000099";
+    for (std::int64_t wait : {1000, 8000}) {
+        const std::size_t from = lan->lan.Sent().size();
+        lan->lan.GainRoute();
+        a.station->OnNetworkChange();
+        EXPECT_EQ(a.frontEnd.wakeAfter, 1000); // the address is read again in any case
+        lan->monotonicMs += wait - 1;
+        a.station->RunTimers();
+        EXPECT_EQ(memberCalls(from), 0);
+        lan->monotonicMs += 1;
+        a.station->RunTimers();
+        EXPECT_EQ(memberCalls(from), 1);
+        lan->Pump();
+        lan->monotonicMs += 2000;
+    }
+    EXPECT_EQ(Rows(Peer(a.station).RosterList())[0][RosterColumn::Address], " 10.  0.  0. 99");
+}
