@@ -224,10 +224,11 @@ int CChatDlg::NetworkChangeDescriptor() const {
 }
 
 void CChatDlg::OnNetworkChange() {
-    if (!m_port || m_computerName.empty() || m_shutDown)
+    if (!m_port)
         return;
+    // Taken in any case: the descriptor stays readable until its events are read.
     const CDatagramPort::RouteChange change = m_port->TakeRouteChange();
-    if (!change.changed)
+    if (!change.changed || m_computerName.empty() || m_shutDown)
         return;
     m_reach.RoutesChanged(change.gained);
     ScheduleTimers();
