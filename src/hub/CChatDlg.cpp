@@ -238,13 +238,10 @@ void CChatDlg::RunTimers() {
     if (m_shutDown)
         return;
     const CReachWatch::Due due = m_reach.TakeDue();
-    if ((due.identity || due.rollCall) && m_env.stationId) {
-        // A laptop that moved keeps its computer name but not its address; its INFO, GETM,
-        // SETM and BYE would otherwise announce the address it had at start.
-        std::string stationId = m_env.stationId();
-        if (!stationId.empty())
-            m_stationId = std::move(stationId);
-    }
+    // A laptop that moved keeps its computer name but not its address; its INFO, GETM, SETM
+    // and BYE would otherwise announce the address it had at start.
+    if ((due.identity || due.rollCall) && m_env.interfaces)
+        m_stationId = MovedStationId(m_stationId, m_env.interfaces());
     if (due.rollCall)
         RefreshRoster();
     if (due.deafNotice)

@@ -20,6 +20,7 @@
 #include "sys/CHandOver.h"
 #include "sys/Clock.h"
 #include "sys/Firewall.h"
+#include "sys/Identity.h"
 #include "table/CMarkList.h"
 #include "wire/CBroadcastPort.h"
 #include "wire/CDatagramPort.h"
@@ -52,6 +53,8 @@ struct StationEnvironment {
     bool receiveThread = true;                 // false: tests feed datagrams themselves
     /// The clock of the hub's own timers (the firewall check, roll calls for new networks).
     MonotonicClock monotonic = MonotonicMilliseconds;
+    /// The machine's interfaces, for the address after a network change.
+    std::function<std::vector<InterfaceAddress>()> interfaces = LocalInterfaceAddresses;
     /// The firewall whose command the notice of dropped datagrams gives.
     std::function<Firewall()> firewall = LocalFirewall;
     std::size_t handOverCapacity = 1024;

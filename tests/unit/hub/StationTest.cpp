@@ -524,10 +524,10 @@ TEST_F(StationTest, WithoutAHostNameThePlacementIsStillRestored) {
 }
 
 TEST_F(StationTest, UnansweredRollCallIsNoticedOnceAndANewNetworkRollsCall) {
-    std::string address = "010000000001";
+    std::vector<InterfaceAddress> interfaces{{"eth0", 0x0A000001, true}};
     lan->adjust = [&](const std::string&, StationEnvironment& env) {
         env.firewall = [] { return Firewall::Ufw; };
-        env.stationId = [&] { return address; };
+        env.interfaces = [&] { return interfaces; };
     };
     auto memberCalls = [&](std::size_t from) {
         auto sent = SentSince(from);
@@ -565,7 +565,7 @@ TEST_F(StationTest, UnansweredRollCallIsNoticedOnceAndANewNetworkRollsCall) {
     // A new route, with a new address: one roll call after 1 s that announces it; for a
     // second gain 2 s later, the roll call waits until 10 s after the first.
     lan->lan.SetFaults({});
-    address = "010000000099";
+    interfaces = {{"eth0", 0x0A000001, false}, {"wlan0", 0x0A000063, true}};
     for (std::int64_t wait : {1000, 8000}) {
         const std::size_t from = lan->lan.Sent().size();
         lan->lan.GainRoute();
