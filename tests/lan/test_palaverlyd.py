@@ -198,7 +198,6 @@ class Reach(unittest.TestCase):
             f.write("HandleName=Board\nFlg ChatServer=1\nInfo Msg99=掲示です\n")
         cls.server = cls.lan.host(1).spawn(["sh", "-c", 'exec "$0" --serve 43 </dev/null', STATION])
         cls.server.wait_for_line("^READY$", timeout=STEP)
-        cls.blocked = None
 
     @classmethod
     def tearDownClass(cls):
@@ -215,9 +214,7 @@ class Reach(unittest.TestCase):
             except TimeoutError:
                 pass
 
-    @staticmethod
-    def notices(station):
-        return [l for l in station.lines if l.startswith("NOTICE\t")]
+    notices = staticmethod(lambda station: [l for l in station.lines if l[:7] == "NOTICE\t"])
 
     def test_1_blocked_port_is_named_once(self):
         host = self.lan.host(2)

@@ -134,7 +134,6 @@ bool CSimulatedPort::LastSendReachedNetwork() const {
     std::lock_guard lock(m_state->mutex);
     return !m_state->offline;
 }
-
 CDatagramPort::RouteChange CSimulatedPort::TakeRouteChange() {
     std::lock_guard lock(m_state->mutex);
     const bool gained = std::exchange(m_queue->routeGained, false);
@@ -169,7 +168,6 @@ void CSimulatedLan::SetOffline(bool offline) {
     std::lock_guard lock(m_state->mutex);
     m_state->offline = offline;
 }
-
 void CSimulatedLan::GainRoute() {
     std::lock_guard lock(m_state->mutex);
     for (const auto& queue : m_state->ports)

@@ -48,7 +48,6 @@ public:
     /// What SetOffline and GainRoute of the LAN make them say.
     bool LastSendReachedNetwork() const override;
     RouteChange TakeRouteChange() override;
-
     /// Like Receive, but gives EAGAIN at once when nothing is queued.
     int TryReceive(char* buffer, short length);
     /// Datagrams queued for this port (held-back reordered ones not counted).
