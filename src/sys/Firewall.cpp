@@ -1,5 +1,6 @@
 #include "sys/Firewall.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <unistd.h>
