@@ -26,6 +26,22 @@ foreach(pair "programs;${PALAVERLY_DEB_PROGRAMS}" "sockthread;${PALAVERLY_DEB_LI
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component})
 endforeach()
 
+# What the firewalls offer to open (nothing is opened by installing: Debian practice), and the
+# user unit that runs palaverlyd as a service. firewalld and systemd read /usr/lib, never the
+# multiarch library folder; ufw reads only /etc.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/firewalld/palaverly.xml
+    DESTINATION lib/firewalld/services COMPONENT programs)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/ufw/palaverly
+    DESTINATION /etc/ufw/applications.d COMPONENT programs)
+# ExecStart names the program where it is really installed, known only when installing.
+install(CODE "
+    set(PALAVERLYD_PATH \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/palaverlyd\")
+    configure_file([[${PROJECT_SOURCE_DIR}/packaging/systemd/palaverlyd.service.in]]
+        [[${CMAKE_BINARY_DIR}/packaging/palaverlyd.service]] @ONLY)"
+    COMPONENT programs)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/palaverlyd.service
+    DESTINATION lib/systemd/user COMPONENT programs)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME palaverly)
 set(CPACK_PACKAGE_VENDOR Quillmark)

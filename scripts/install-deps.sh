@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools libqt6dbus6 libcanberra-dev
-    iproute2 util-linux procps python3 binutils python3-dbusmock dbus strace
+    iproute2 nftables util-linux procps python3 binutils python3-dbusmock dbus strace
     xvfb xauth trayer openbox xdotool x11-utils imagemagick fonts-noto-cjk libxcb1-dev
     dunst at-spi2-core python3-pyatspi
     qt6-wayland weston xfce4-session dbus-daemon

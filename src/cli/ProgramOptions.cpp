@@ -19,10 +19,14 @@ const char* ProgramName(ProgramKind kind) {
 
 } // namespace
 
-ProgramOptions ParseProgramOptions(int argc, const char* const* argv) {
+ProgramOptions ParseProgramOptions(int argc, const char* const* argv, ProgramKind kind) {
     ProgramOptions options;
     const char* first = argc > 1 ? argv[1] : nullptr;
-    if (first != nullptr) {
+    if (kind == ProgramKind::Headless && first != nullptr && std::string_view(first) == "--serve") {
+        options.serve = true;
+        first = argc > 2 ? argv[2] : nullptr;
+    }
+    if (first != nullptr && !options.serve) {
         std::string_view arg = first;
         if (arg == "--help" || arg == "-h") {
             options.action = ProgramAction::ShowHelp;
@@ -39,7 +43,10 @@ ProgramOptions ParseProgramOptions(int argc, const char* const* argv) {
 
 std::string HelpText(ProgramKind kind) {
     const std::string name = ProgramName(kind);
-    std::string text = "Usage: " + name + " [N]\n       " + name + " --help | --version\n\n";
+    std::string text = "Usage: " + name + " [N]\n";
+    if (kind == ProgramKind::Headless)
+        text += "       " + name + " --serve [N]\n";
+    text += "       " + name + " --help | --version\n\n";
     if (kind == ProgramKind::Desktop)
         text += "Palaverly: serverless chat for the office LAN, resident in the system tray.\n\n";
     else
@@ -47,8 +54,13 @@ std::string HelpText(ProgramKind kind) {
                 "standard input; it reports one event per line on standard output.\n\n";
     text += "  N            talk on UDP port 8000 + N; no number, or a text that does not\n"
             "               start with a number, means port 8000. Stations hear each other\n"
-            "               only when they run with the same N.\n"
-            "  -h, --help   show this help and exit\n"
+            "               only when they run with the same N.\n";
+    if (kind == ProgramKind::Headless)
+        text += "  --serve      run as a service (a bulletin server): standard input is not\n"
+                "               read; SIGTERM or SIGINT ends the station in order. The user\n"
+                "               unit palaverlyd.service runs it: systemctl --user enable --now\n"
+                "               palaverlyd\n";
+    text += "  -h, --help   show this help and exit\n"
             "  --version    show the version and exit\n\n";
     if (kind == ProgramKind::Headless)
         text += "Commands: mark NAME, unmark NAME, mark-all, unmark-all, send TEXT, beep,\n"
@@ -65,6 +77,9 @@ std::string HelpText(ProgramKind kind) {
             "the \"BroadcastAddresses\" setting adds destinations, IPv4 addresses separated\n"
             "by commas or spaces (directed broadcasts of other subnets, or single hosts),\n"
             "e.g. BroadcastAddresses=192.168.2.255, 192.168.3.17\n\n";
+    text += "Incoming UDP port 8000 + N must be open in the firewall: every answer is a\n"
+            "broadcast. A station that cannot hear its own answers says so, with the command\n"
+            "for the firewall it finds.\n\n";
     text += "Only one station, palaverly or palaverlyd, runs per user: a second start exits\n"
             "at once with status 255.\n\n";
     text += "See the manual page " + name + "(1) (\"man " + name + "\") for more.\n";

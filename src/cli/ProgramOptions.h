@@ -15,11 +15,14 @@ enum class ProgramAction { Run, ShowHelp, ShowVersion };
 struct ProgramOptions {
     ProgramAction action = ProgramAction::Run;
     std::uint16_t port = 8000;
+    bool serve = false; ///< palaverlyd --serve: a service, no commands on standard input
 };
 
 /// "-h" or "--help" and "--version" as the first argument; otherwise the chat port from that
-/// argument by the number rule of ChatPort (none or non-numeric gives 8000).
-ProgramOptions ParseProgramOptions(int argc, const char* const* argv);
+/// argument by the number rule of ChatPort (none or non-numeric gives 8000). For palaverlyd,
+/// a first argument "--serve" asks for a service and the port comes from the second.
+ProgramOptions ParseProgramOptions(int argc, const char* const* argv,
+                                   ProgramKind kind = ProgramKind::Desktop);
 
 /// The usage text: the port rule, the settings file and log folder as they resolve now, the
 /// single-instance rule and the manual page. Ends with a line end.

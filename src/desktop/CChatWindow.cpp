@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolTip>
@@ -63,6 +64,8 @@ CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop,
             return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
         };
 
+    m_hubTimer.setSingleShot(true);
+    connect(&m_hubTimer, &QTimer::timeout, this, [this] { m_station->RunTimers(); });
     setFont(m_layout.Units().Font());
     std::unique_ptr<INotificationBus> bus = m_desktop.notificationBus
                                                 ? m_desktop.notificationBus()
@@ -321,6 +324,7 @@ void CChatWindow::OnCommand(int id) {
 
 int CChatWindow::Start() {
     const int result = m_station->Initialize();
+    StartHubWatches();
     // Without a tray the window is the only way in: it shows at once.
     if (!m_trayAvailable && !isVisible())
         ShowAction();
@@ -333,6 +337,7 @@ void CChatWindow::Shutdown() {
     m_shutDown = true;
     m_trayWatcher->Stop();
     m_timers.KillAll();
+    StopHubWatches();
     // Texts typed but not yet committed by a focus change are taken now, as the edits stand.
     TakeEdits();
     SavePlacement(); // written by the hub's shutdown, with the handle and the status
@@ -351,6 +356,7 @@ void CChatWindow::ShutdownWithoutDisplay() {
     m_displayLost = true;
     m_trayWatcher->Stop();
     m_timers.KillAll();
+    StopHubWatches();
     // The views would follow the station's last changes (its own roster row goes): they are
     // cut off, as nothing can be drawn any more.
     for (CMarkListCtrl* view : {m_logView, m_rosterView})
@@ -376,6 +382,29 @@ void CChatWindow::Wake() {
                                      [&slice] { return slice.elapsed() < kSliceMs; });
         },
         Qt::QueuedConnection);
+}
+
+void CChatWindow::WakeAfter(std::int64_t ms) {
+    if (ms < 0)
+        m_hubTimer.stop();
+    else
+        m_hubTimer.start(static_cast<int>(std::min<std::int64_t>(ms, 60000)));
+}
+
+void CChatWindow::StartHubWatches() {
+    const int fd = m_station->NetworkChangeDescriptor();
+    if (fd < 0 || m_networkWatch)
+        return;
+    m_networkWatch = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_networkWatch, &QSocketNotifier::activated, this,
+            [this] { m_station->OnNetworkChange(); });
+}
+
+void CChatWindow::StopHubWatches() {
+    m_hubTimer.stop();
+    // The descriptor closes with the station's port.
+    delete m_networkWatch;
+    m_networkWatch = nullptr;
 }
 
 void CChatWindow::Post(std::function<void()> task) {

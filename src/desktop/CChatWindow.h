@@ -17,6 +17,7 @@
 #include <QFont>
 #include <QPoint>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -27,6 +28,7 @@ class QLineEdit;
 class QMenu;
 class QMessageBox;
 class QPushButton;
+class QSocketNotifier;
 class QSystemTrayIcon;
 
 namespace palaverly {
@@ -184,6 +186,11 @@ private:
     void CloseRequested() override;
     void PlaySound(const std::string& path) override;
     void Beep() override;
+    void WakeAfter(std::int64_t ms) override;
+
+    /// The hub's timers and its watch of the interfaces, which end before the station does.
+    void StartHubWatches();
+    void StopHubWatches();
 
     void CreateControls();
     CMarkListCtrl::Edits ViewEdits(CChatDlg::Table table);
@@ -234,6 +241,9 @@ private:
     CWindowTimers m_timers;
     bool m_armed = false;
     int m_idleCount = 0;
+
+    QTimer m_hubTimer; // the hub's own: firewall check, roll calls for new networks
+    QSocketNotifier* m_networkWatch = nullptr;
 
     CAlertSound m_sound;
     std::unique_ptr<CDesktopNotifier> m_notifier;

@@ -6,6 +6,7 @@
 #include "cli/ProgramOptions.h"
 #include "desktop/CChatWindow.h"
 #include "desktop/CDisplayLossGuard.h"
+#include "desktop/CFirewalldProbe.h"
 #include "desktop/CPowerEvents.h"
 #include "desktop/CSignalWatcher.h"
 #include "desktop/DesktopResources.h"
@@ -37,7 +38,12 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     InitDesktopResources();
 
-    CChatWindow window(SystemEnvironment(port));
+    // Asked now, so that the answer is there should the firewall check need it.
+    CFirewalldProbe firewalld;
+    firewalld.Start();
+    StationEnvironment station = SystemEnvironment(port);
+    station.firewall = [&firewalld] { return ChooseFirewall(firewalld.Running(), UfwEnabled()); };
+    CChatWindow window(std::move(station));
     // A log-off may end the display before anything else reaches the program: the station
     // then signs off and saves without the widgets.
     CDisplayLossGuard::Install([&window] { window.ShutdownWithoutDisplay(); });

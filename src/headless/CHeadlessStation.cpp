@@ -51,7 +51,7 @@ std::string Field(const std::string& cp932) {
 } // namespace
 
 CHeadlessStation::CHeadlessStation(StationEnvironment environment, int in, int out)
-    : m_in(in), m_out(out) {
+    : m_in(in), m_out(out), m_monotonic(environment.monotonic) {
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_station = std::make_unique<CChatDlg>(*this, std::move(environment));
 }
@@ -146,6 +146,20 @@ void CHeadlessStation::LogRowAdded(int row) {
 
 void CHeadlessStation::Ready() {
     Print("READY");
+}
+
+void CHeadlessStation::WakeAfter(std::int64_t ms) {
+    if (ms < 0)
+        m_timersDue.reset();
+    else
+        m_timersDue = m_monotonic() + ms;
+}
+
+int CHeadlessStation::PollTimeout() const {
+    if (!m_timersDue)
+        return -1;
+    const std::int64_t left = *m_timersDue - m_monotonic();
+    return static_cast<int>(std::clamp<std::int64_t>(left, 0, 60000));
 }
 
 void CHeadlessStation::Execute(const std::string& line) {
@@ -256,10 +270,18 @@ int CHeadlessStation::Run() {
     std::signal(SIGPIPE, SIG_IGN);
 
     m_station->Initialize();
+    const int networkFd = m_station->NetworkChangeDescriptor();
 
     while (!m_finished) {
-        pollfd fds[3] = {{m_wakeFd, POLLIN, 0}, {signalFd, POLLIN, 0}, {m_in, POLLIN, 0}};
-        int r = ::poll(fds, 3, RunDueTasks());
+        // poll skips the entries whose descriptor is negative.
+        pollfd fds[4] = {{m_wakeFd, POLLIN, 0},
+                         {signalFd, POLLIN, 0},
+                         {m_in, POLLIN, 0},
+                         {networkFd, POLLIN, 0}};
+        // The sooner of the delayed tasks and the hub's timers.
+        const int tasks = RunDueTasks();
+        const int timers = PollTimeout();
+        int r = ::poll(fds, 4, tasks < 0 ? timers : timers < 0 ? tasks : std::min(tasks, timers));
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0)
@@ -268,6 +290,12 @@ int CHeadlessStation::Run() {
             RunPending();
         if (fds[1].revents)
             break;
+        if (fds[3].revents)
+            m_station->OnNetworkChange();
+        if (m_timersDue && *m_timersDue <= m_monotonic()) {
+            m_timersDue.reset();
+            m_station->RunTimers();
+        }
         if (fds[2].revents) {
             char buffer[4096];
             ssize_t n = ::read(m_in, buffer, sizeof buffer);

@@ -12,13 +12,15 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace palaverly {
 
 class CHeadlessStation : public IChatFrontEnd {
 public:
-    /// `in` and `out` are file descriptors (standard input and output in palaverlyd).
+    /// `in` and `out` are file descriptors (standard input and output in palaverlyd); `in`
+    /// -1: no commands are read (a service, whose standard input is /dev/null).
     CHeadlessStation(StationEnvironment environment, int in, int out);
     ~CHeadlessStation() override;
 
@@ -47,6 +49,7 @@ public:
     void MemberCountChanged(const std::string& caption, int count) override;
     void LogRowAdded(int row) override;
     void Ready() override;
+    void WakeAfter(std::int64_t ms) override;
 
     /// Runs the posted tasks and the received datagrams waiting now.
     void RunPending();
@@ -58,8 +61,13 @@ private:
     /// Writes the lines held back since the batch began, with one write.
     void FlushOutput();
 
+    /// The poll timeout until the hub's timers are due: -1 without one.
+    int PollTimeout() const;
+
     int m_in;
     int m_out;
+    MonotonicClock m_monotonic;
+    std::optional<std::int64_t> m_timersDue; // on m_monotonic
     int m_wakeFd = -1;
     std::mutex m_postMutex; // Wake() comes from the receive thread
     std::deque<std::function<void()>> m_posted;

@@ -1,5 +1,6 @@
-// palaverlyd [N]: the headless station. Same settings, daily log file and single-instance rule
-// as the desktop program; driven through standard input and output.
+// palaverlyd [--serve] [N]: the headless station. Same settings, daily log file and
+// single-instance rule as the desktop program; driven through standard input and output, or
+// with --serve a service that reads no input and runs until it is signalled.
 
 #include "cli/ProgramOptions.h"
 #include "headless/CHeadlessStation.h"
@@ -11,7 +12,7 @@
 
 int main(int argc, char** argv) {
     using namespace palaverly;
-    const ProgramOptions options = ParseProgramOptions(argc, argv);
+    const ProgramOptions options = ParseProgramOptions(argc, argv, ProgramKind::Headless);
     if (options.action != ProgramAction::Run)
         return PrintProgramInformation(ProgramKind::Headless, options.action);
     CInstanceLock lock(CInstanceLock::DefaultFolder());
@@ -23,6 +24,6 @@ int main(int argc, char** argv) {
     }
 
     StationEnvironment env = SystemEnvironment(options.port);
-    CHeadlessStation station(std::move(env), STDIN_FILENO, STDOUT_FILENO);
+    CHeadlessStation station(std::move(env), options.serve ? -1 : STDIN_FILENO, STDOUT_FILENO);
     return station.Run();
 }

@@ -63,7 +63,7 @@ CChatDlg::CChatDlg(IStationEvents& events, IStartupSteps& startup, StationEnviro
                    }}),
       m_infoAnswers(m_events, m_env.answerWindow, [this] { SendInfo(); }),
       m_setmAnswers(m_events, m_env.answerWindow, [this] { SendSetm(); }),
-      m_handOver(m_env.handOverCapacity, [this] { m_events.Wake(); }) {
+      m_handOver(m_env.handOverCapacity, [this] { m_events.Wake(); }), m_reach(m_env.monotonic) {
     m_chatLog.SetRowAddedHandler([this](int row, const std::string&, const std::string&,
                                         const std::string&, const std::string&,
                                         const std::string&) { m_events.LogRowAdded(row); });
@@ -228,7 +228,60 @@ void CChatDlg::BeepAction(const std::function<bool()>& shiftDown) {
 
 void CChatDlg::RefreshRoster() {
     m_roster.Clear();
+    RollCall();
+}
+
+void CChatDlg::RollCall() {
     SendDatagram("MEMB", nullptr);
+    // Offline, nothing can come back: a station started before its network says nothing.
+    if (m_port && m_port->CanReceive() && m_port->LastSendReachedNetwork()) {
+        m_reach.RollCallSent();
+        ScheduleTimers();
+    }
+}
+
+int CChatDlg::NetworkChangeDescriptor() const {
+    return m_port ? m_port->InterfaceChangeDescriptor() : -1;
+}
+
+void CChatDlg::OnNetworkChange() {
+    if (!m_port)
+        return;
+    // Taken in any case: the descriptor stays readable until its events are read.
+    const CDatagramPort::RouteChange change = m_port->TakeRouteChange();
+    if (!change.changed || m_computerName.empty() || m_shutDown)
+        return;
+    m_reach.RoutesChanged(change.gained);
+    ScheduleTimers();
+}
+
+void CChatDlg::RunTimers() {
+    if (m_shutDown)
+        return;
+    const CReachWatch::Due due = m_reach.TakeDue();
+    // A laptop that moved keeps its computer name but not its address; its INFO, GETM, SETM
+    // and BYE would otherwise announce the address it had at start.
+    if ((due.identity || due.rollCall) && m_env.interfaces)
+        m_stationId = MovedStationId(m_stationId, m_env.interfaces());
+    if (due.rollCall)
+        RefreshRoster();
+    if (due.deafNotice)
+        NoticeDeaf();
+    ScheduleTimers();
+}
+
+void CChatDlg::ScheduleTimers() {
+    m_events.WakeAfter(m_reach.UntilNext());
+}
+
+void CChatDlg::NoticeDeaf() {
+    const Firewall firewall = m_env.firewall ? m_env.firewall() : Firewall::Nftables;
+    const std::string port = std::to_string(m_env.port);
+    m_events.ShowNotice("msg", cp932::Sjis("UDP ポート " + port +
+                                           " に届くデータが、ファイアウォールで止められているよう"
+                                           "です。自分の応答も戻ってこないため、ほかの端末が見え"
+                                           "ません。\n次のコマンドでポートを開けてください:\n" +
+                                           OpenPortCommand(firewall, m_env.port)));
 }
 
 void CChatDlg::PostRefreshRoster() {
@@ -480,6 +533,8 @@ void CChatDlg::SendInfo() {
 
 void CChatDlg::OnInfo(const Datagram& d) {
     InfoFields f = ReadInfo(d);
+    if (f.computerName == m_computerName && f.stationId == m_stationId)
+        m_reach.OwnInfoHeard();
     // Host names cut to 15 bytes can meet; the two stations would then share one roster row
     // and each other's messages, which only a new host name mends.
     if (!m_nameClashShown && !m_computerName.empty() && f.computerName == m_computerName &&

@@ -5,6 +5,7 @@
 // IStationEvents; the steps of the initialisation that are theirs go through IStartupSteps.
 
 #include "hub/CAnswerLimiter.h"
+#include "hub/CReachWatch.h"
 #include "hub/IChatFrontEnd.h"
 #include "settings/CInfoValues.h"
 #include "settings/CNoticeTemplates.h"
@@ -19,6 +20,8 @@
 #include "station/CTicker.h"
 #include "sys/CHandOver.h"
 #include "sys/Clock.h"
+#include "sys/Firewall.h"
+#include "sys/Identity.h"
 #include "table/CMarkList.h"
 #include "wire/CBroadcastPort.h"
 #include "wire/CDatagramPort.h"
@@ -49,6 +52,12 @@ struct StationEnvironment {
     std::function<std::string()> stationId;    // twelve digits or empty
     TextWidthFn measure;                       // text width in the lists' font
     bool receiveThread = true;                 // false: tests feed datagrams themselves
+    /// The clock of the hub's own timers (the firewall check, roll calls for new networks).
+    MonotonicClock monotonic = MonotonicMilliseconds;
+    /// The machine's interfaces, for the address after a network change.
+    std::function<std::vector<InterfaceAddress>()> interfaces = LocalInterfaceAddresses;
+    /// The firewall whose command the notice of dropped datagrams gives.
+    std::function<Firewall()> firewall = LocalFirewall;
     std::size_t handOverCapacity = 1024;
     /// Answers to a burst of MEMB or GETM: one at once, then at most one per window.
     std::chrono::milliseconds answerWindow = CAnswerLimiter::kWindow;
@@ -114,6 +123,15 @@ public:
     std::size_t DrainReceived(std::size_t max, const std::function<bool()>& goOn);
     /// Dispatch of one unscrambled datagram received at `receptionTime` ("%2d:%02d").
     void Dispatch(const Datagram& datagram, const std::string& receptionTime);
+
+    // --- reach: the notice of dropped datagrams, roll calls for new networks (UI thread) ---
+    /// Readable when the machine's interfaces may have changed: then OnNetworkChange. -1 when
+    /// the port cannot tell.
+    int NetworkChangeDescriptor() const;
+    /// Reads the interfaces again; a new broadcast route leads to a roll call (RunTimers).
+    void OnNetworkChange();
+    /// Does what the hub's timers have due, as IStationEvents::WakeAfter asked.
+    void RunTimers();
 
     // --- marking: the recipients of the send and BEEP actions (UI thread) ---
     /// Marks or unmarks every roster row (the mark-on and mark-off buttons).
@@ -193,6 +211,11 @@ private:
     /// Nothing unless this station is the sender or the receiver (whole-text equality).
     std::optional<Addressed> AddressedHere(const Datagram& d) const;
 
+    /// MEMB; one that reached a network while the port can receive waits for its own INFO.
+    void RollCall();
+    void NoticeDeaf();
+    void ScheduleTimers();
+
     void OnMemb();
     void SendInfo();
     void OnInfo(const Datagram& d);
@@ -237,6 +260,8 @@ private:
     mutable std::mutex m_sendMutex; // guards the id generator and the login time
     std::mt19937 m_random;
     std::string m_loginTime;
+
+    CReachWatch m_reach;
 
     bool m_nameClashShown = false; // once per run
     bool m_initialized = false;

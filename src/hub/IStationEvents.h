@@ -68,6 +68,10 @@ public:
 
     /// The system window-text colour now (0x00BBGGRR), for chat-log rows.
     virtual std::int32_t WindowTextColour() { return 0; }
+
+    /// The hub's own timers want CChatDlg::RunTimers() called in `ms` milliseconds (0: at
+    /// once), instead of any time asked for before; -1: not at all.
+    virtual void WakeAfter(std::int64_t /*ms*/) {}
 };
 
 } // namespace palaverly

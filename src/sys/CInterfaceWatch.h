@@ -27,6 +27,10 @@ public:
     /// True when the kernel's events are watched (no fallback timing).
     bool Subscribed() const { return m_socket >= 0; }
 
+    /// The netlink socket, readable while an event waits (TakeChange reads them); -1 when
+    /// not subscribed. For an event loop to wait on.
+    int Descriptor() const { return m_socket; }
+
 private:
     int m_socket = -1;
     bool m_first = true;

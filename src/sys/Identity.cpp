@@ -120,6 +120,7 @@ std::vector<InterfaceAddress> LocalInterfaceAddresses() {
         item.up = (entry->ifa_flags & IFF_UP) != 0;
         item.loopback = (entry->ifa_flags & IFF_LOOPBACK) != 0;
         item.broadcast = (entry->ifa_flags & IFF_BROADCAST) != 0;
+        item.running = (entry->ifa_flags & IFF_RUNNING) != 0;
         if (entry->ifa_netmask != nullptr && entry->ifa_netmask->sa_family == AF_INET)
             item.netmask =
                 ntohl(reinterpret_cast<const sockaddr_in*>(entry->ifa_netmask)->sin_addr.s_addr);

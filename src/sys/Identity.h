@@ -28,6 +28,7 @@ struct InterfaceAddress {
     std::uint32_t netmask = 0; ///< host byte order
     bool broadcast = false;    ///< IFF_BROADCAST: the link has a broadcast domain
     unsigned index = 0;        ///< interface index; 0 when unknown
+    bool running = true;       ///< IFF_RUNNING: up with a carrier (a cable, an associated Wi-Fi)
 };
 
 /// The computer name for a host name: the text before its first ".", cut to 15 bytes without

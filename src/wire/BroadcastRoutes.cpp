@@ -58,7 +58,9 @@ std::vector<BroadcastRoute> ChooseBroadcastRoutes(const std::vector<InterfaceAdd
     std::vector<Subnet> covered;
     std::vector<unsigned> usedInterfaces;
     for (const InterfaceAddress& candidate : interfaces) {
-        if (!candidate.up || candidate.loopback || !candidate.broadcast || candidate.index == 0)
+        // Without a carrier nobody hears it; the carrier's return then counts as a new route.
+        if (!candidate.up || !candidate.running || candidate.loopback || !candidate.broadcast ||
+            candidate.index == 0)
             continue;
         if (IsUnusableStationAddress(candidate.address))
             continue;

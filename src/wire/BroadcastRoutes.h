@@ -32,10 +32,11 @@ struct DestinationList {
 /// above, 255.255.255.255 excepted) are rejected; repetitions are kept once.
 DestinationList ParseDestinationList(std::string_view text);
 
-/// The sends for one Datagram: a limited broadcast on each interface that is up, broadcast-
-/// capable, not loopback and has neighbours (prefix /31 or shorter), one per interface and one
-/// per subnet, in interface order; a plain 255.255.255.255 when no interface fits. Then each
-/// extra destination that none of those broadcasts already reaches, without repetitions.
+/// The sends for one Datagram: a limited broadcast on each interface that is up with a
+/// carrier, broadcast-capable, not loopback and has neighbours (prefix /31 or shorter), one per
+/// interface and one per subnet, in interface order; a plain 255.255.255.255 when no interface
+/// fits. Then each extra destination that none of those broadcasts already reaches, without
+/// repetitions.
 std::vector<BroadcastRoute> ChooseBroadcastRoutes(const std::vector<InterfaceAddress>& interfaces,
                                                   const std::vector<std::uint32_t>& extras);
 

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
+#include <utility>
 
 namespace palaverly {
 namespace {
@@ -116,12 +117,29 @@ int CBroadcastPort::Send(const char* buffer, short length) {
         return EDESTADDRREQ;
     RefreshRoutes();
     int result = 0;
+    bool reached = false;
     for (const BroadcastRoute& route : m_routes) {
         const int sent = SendTo(buffer, static_cast<std::size_t>(length), route);
         if (result == 0)
             result = sent;
+        // The plain limited broadcast without an interface reaches no LAN (a VPN's default
+        // route, or none at all); the extra destinations lie beyond the LAN.
+        if (sent == 0 && (route.interfaceIndex != 0 || !m_interfaceWatch))
+            reached = true;
     }
+    m_lastSendReachedNetwork.store(reached);
     return result;
+}
+
+int CBroadcastPort::InterfaceChangeDescriptor() const {
+    return m_interfaceWatch ? m_interfaceWatch->Descriptor() : -1;
+}
+
+CDatagramPort::RouteChange CBroadcastPort::TakeRouteChange() {
+    std::lock_guard lock(m_sendLock);
+    if (m_destinationReady)
+        RefreshRoutes();
+    return std::exchange(m_routeChange, RouteChange{});
 }
 
 void CBroadcastPort::SetExtraDestinations(std::vector<std::uint32_t> extras) {
@@ -144,7 +162,23 @@ void CBroadcastPort::RefreshRoutes() {
         return;
     m_routesStale = false;
     if (m_interfaceWatch) {
-        m_routes = ChooseBroadcastRoutes(LocalInterfaceAddresses(), m_extras);
+        std::vector<BroadcastRoute> routes =
+            ChooseBroadcastRoutes(LocalInterfaceAddresses(), m_extras);
+        // Only the interfaces' broadcasts count: the extra destinations are the user's.
+        auto onInterface = [](const BroadcastRoute& r) { return r.interfaceIndex != 0; };
+        auto contains = [](const std::vector<BroadcastRoute>& list, const BroadcastRoute& r) {
+            return std::find(list.begin(), list.end(), r) != list.end();
+        };
+        if (m_routesRead) {
+            for (const BroadcastRoute& route : routes)
+                if (onInterface(route) && !contains(m_routes, route))
+                    m_routeChange.gained = m_routeChange.changed = true;
+            for (const BroadcastRoute& route : m_routes)
+                if (onInterface(route) && !contains(routes, route))
+                    m_routeChange.changed = true;
+        }
+        m_routesRead = true;
+        m_routes = std::move(routes);
         return;
     }
     // Another destination than the limited broadcast (tests): it alone, then the extras.

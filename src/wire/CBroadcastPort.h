@@ -66,10 +66,17 @@ public:
 
     /// True when the receive socket was created and bound; without it Receive only waits for
     /// Interrupt, as nothing can ever arrive.
-    bool CanReceive() const { return m_receiveSocket >= 0; }
+    bool CanReceive() const override { return m_receiveSocket >= 0; }
+
+    /// With the limited broadcast: true when the last Send left through an interface's
+    /// broadcast route; else when any of its sends succeeded.
+    bool LastSendReachedNetwork() const override { return m_lastSendReachedNetwork.load(); }
+    /// The interface watch's netlink socket (limited broadcast only).
+    int InterfaceChangeDescriptor() const override;
+    RouteChange TakeRouteChange() override;
 
 private:
-    void RefreshRoutes(); // under the send lock
+    void RefreshRoutes(); // under the send lock; notes a change of the interface routes
     int SendTo(const char* buffer, std::size_t length, const BroadcastRoute& route);
 
     std::mutex m_sendLock;
@@ -82,6 +89,9 @@ private:
     std::vector<std::uint32_t> m_extras;
     std::vector<BroadcastRoute> m_routes;
     bool m_routesStale = true;
+    bool m_routesRead = false;   // the first reading is the start, not a change
+    RouteChange m_routeChange{}; // since the last TakeRouteChange
+    std::atomic<bool> m_lastSendReachedNetwork{false};
     std::unique_ptr<CInterfaceWatch> m_interfaceWatch; // only for the limited broadcast
     int m_sendSocket = -1;
     int m_receiveSocket = -1;

@@ -37,6 +37,28 @@ public:
     /// Wakes a thread blocked in Receive or ReceiveBatch; every Receive from then on returns
     /// ECANCELED at once.
     virtual void Interrupt() = 0;
+
+    // What the station needs to know to tell whether the LAN can reach it.
+
+    /// True when the receive socket is bound, so that what the LAN sends can arrive.
+    virtual bool CanReceive() const { return true; }
+
+    /// True when the last Send put the datagram on a local network: a broadcast left through
+    /// at least one interface that has neighbours. Not so when no interface had a broadcast
+    /// domain or every send was refused.
+    virtual bool LastSendReachedNetwork() const { return true; }
+
+    /// A descriptor that becomes readable when the machine's interfaces may have changed
+    /// (then call TakeRouteChange); -1 when the port cannot tell.
+    virtual int InterfaceChangeDescriptor() const { return -1; }
+
+    struct RouteChange {
+        bool changed = false; ///< the broadcast routes are not the ones of the last call
+        bool gained = false;  ///< among them a route that was not there before
+    };
+    /// Reads the interfaces again when they may have changed and says how the broadcast
+    /// routes changed since the last call or Send. The first reading is no change.
+    virtual RouteChange TakeRouteChange() { return {}; }
 };
 
 } // namespace palaverly

@@ -60,6 +60,18 @@ std::string ChooseStationId(std::optional<std::uint32_t> resolved,
     return address ? StationIdFromAddress(*address) : std::string();
 }
 
+std::string MovedStationId(const std::string& current,
+                           const std::vector<InterfaceAddress>& interfaces) {
+    std::uint32_t address = 0;
+    for (std::size_t i = 0; i < 4 && current.size() == 12; ++i)
+        address = address << 8 | static_cast<std::uint32_t>(AtolOf(current.substr(i * 3, 3)));
+    for (const InterfaceAddress& candidate : interfaces)
+        if (candidate.up && address != 0 && candidate.address == address)
+            return current;
+    const std::string moved = ChooseStationId(std::nullopt, interfaces);
+    return moved.empty() ? current : moved;
+}
+
 std::string LocalStationId(const std::string& hostName) {
     return ChooseStationId(ResolveIpv4(hostName), LocalInterfaceAddresses());
 }

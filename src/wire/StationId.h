@@ -25,6 +25,12 @@ std::string StationIdDisplay(std::string_view stationId);
 std::string ChooseStationId(std::optional<std::uint32_t> resolved,
                             const std::vector<InterfaceAddress>& interfaces);
 
+/// The StationId once the interfaces have changed, without looking up any name (a silent name
+/// server would hold the caller): `current` while its address is still on an up interface,
+/// else the one ChooseStationAddress picks from `interfaces` alone; `current` when none fits.
+std::string MovedStationId(const std::string& current,
+                           const std::vector<InterfaceAddress>& interfaces);
+
 /// The StationId of this machine for `hostName`; empty when no address fits.
 std::string LocalStationId(const std::string& hostName);
 

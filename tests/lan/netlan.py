@@ -526,7 +526,9 @@ class VirtualLan:
             # The limited broadcast 255.255.255.255 is routed like any other address.
             k = self.default_route.get(host.index, 0)
             subnet, interface = host.links[k][0], host.interfaces[k]
-            if subnet in gateways:
+            if interface in self.down.get(host.index, ()):
+                pass  # no route through a link that is down: a host started offline
+            elif subnet in gateways:
                 _ip("-n", ns, "route", "add", "default", "via", gateways[subnet], "dev",
                     interface, "onlink")
             else:

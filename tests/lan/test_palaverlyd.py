@@ -21,6 +21,7 @@ import netlan  # noqa: E402
 
 STATION = None
 STEP = 15
+CHECK_SECONDS = 4  # a station's own INFO is checked for 3 s after its roll call
 HANDLES = {1: "太郎", 2: "Hanako", 3: "ｼﾞﾛｰ", 4: "Dora", 5: "Eiko"}
 
 
@@ -305,6 +306,78 @@ class HeadlessStations(unittest.TestCase):
         self.assertIn("5%", notice)
         rows = pathlib.Path(inside, log_file_name()).read_bytes().decode("cp932").splitlines()
         self.assertEqual([r.split("\t")[-1] for r in rows], ["一通目", "三通目"])
+
+
+class Reach(unittest.TestCase):
+    """On port 8043: a bulletin server run as a service (standard input /dev/null) on plh1, a
+    host whose firewall drops the port on plh2, and on plh3 a host whose link comes up after
+    its station has started."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.lan = netlan.VirtualLan(hosts=3, down={3: ["eth0"]})
+        cls.lan.start()
+        conf = os.path.join(cls.lan.host(1).env["XDG_CONFIG_HOME"], "Quillmark", "palaverly.conf")
+        os.makedirs(os.path.dirname(conf))
+        with open(conf, "w", encoding="utf-8") as f:
+            f.write("HandleName=Board\nFlg ChatServer=1\nInfo Msg99=掲示です\n")
+        cls.server = cls.lan.host(1).spawn(["sh", "-c", 'exec "$0" --serve 43 </dev/null', STATION])
+        cls.server.wait_for_line("^READY$", timeout=STEP)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.lan.close()
+
+    @staticmethod
+    def watch(station, seconds):
+        """Reads what `station` prints for `seconds`; it must keep running."""
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            try:
+                if station.read_line(end - time.monotonic()) is None:
+                    raise AssertionError(f"{station.argv} ended: {station.lines}")
+            except TimeoutError:
+                pass
+
+    notices = staticmethod(lambda station: [l for l in station.lines if l[:7] == "NOTICE\t"])
+
+    def test_1_blocked_port_is_named_once(self):
+        host = self.lan.host(2)
+        host.run(["nft", "-f", "-"], check=True, input="table inet block {\n chain input {\n"
+                 "  type filter hook input priority 0; udp dport 8043 drop\n }\n}\n")
+        started = time.monotonic()
+        Reach.blocked = station = host.spawn([STATION, "43"])
+        notice = station.wait_for_line("^NOTICE\t", timeout=STEP)
+        self.assertLess(time.monotonic() - started, 5)
+        self.assertRegex(notice, "^NOTICE\tmsg\tUDP ポート 8043 .* sudo nft insert rule inet "
+                         "filter input udp dport 8043 accept$")
+        host.run(["nft", "delete", "table", "inet", "block"], check=True)
+        station.send_line("refresh")
+        station.wait_for_line("^MEMBERS\t2$", timeout=STEP)
+        self.watch(station, CHECK_SECONDS)  # past the check of that roll call
+        self.assertEqual(len(self.notices(station)), 1)
+
+    def test_2_link_that_comes_up_rolls_call(self):
+        host = self.lan.host(3)
+        late = host.spawn([STATION, "43"])
+        late.wait_for_line("^READY$", timeout=STEP)
+        host.set_link("eth0", True)
+        up = time.monotonic()
+        self.blocked.wait_for_line("^MEMBERS\t3$", timeout=STEP)
+        self.assertLess(time.monotonic() - up, 5)
+        # Started offline, it said nothing; its own row shows that it hears itself now.
+        late.wait_for_line("^MEMBERS\t3$", timeout=STEP)
+        self.watch(late, CHECK_SECONDS)
+        self.assertEqual(self.notices(late), [])
+
+    def test_3_service_serves_until_sigterm(self):
+        self.watch(self.server, CHECK_SECONDS)
+        self.blocked.send_line("fetch")
+        self.blocked.wait_for_line("^TICKER\t.*■Board放送：掲示です", timeout=STEP)
+        self.server.send_signal(signal.SIGTERM)
+        self.assertEqual(self.server.wait(STEP), 0)
+        self.blocked.wait_for_line("^MEMBERS\t2$", timeout=STEP)  # its BYE
+        self.assertEqual(self.notices(self.server), [])
 
 
 def main():

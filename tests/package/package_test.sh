@@ -79,6 +79,31 @@ for page in palaverly palaverlyd; do
     [ -z "$warnings" ] || failure "$page.1 renders with warnings: $warnings"
 done
 
+echo "== firewall profiles and the user unit"
+fw=usr/lib/firewalld/services/palaverly.xml ufw=etc/ufw/applications.d/palaverly
+unit=usr/lib/systemd/user/palaverlyd.service
+for f in $fw $ufw $unit; do [ -f "$root/$f" ] || failure "$f missing"; done
+python3 - "$root/$fw" <<'END' || failure "$fw is no firewalld service of udp 8000"
+import sys, xml.etree.ElementTree as ET
+service = ET.parse(sys.argv[1]).getroot()
+ports = [(p.get("protocol"), p.get("port")) for p in service.iter("port")]
+sys.exit(service.tag != "service" or ports != [("udp", "8000")])
+END
+grep -qx '\[Palaverly\]' "$root/$ufw" && grep -qx 'ports=8000/udp' "$root/$ufw" ||
+    failure "$ufw is no ufw profile Palaverly of 8000/udp"
+dpkg-deb -I "$programs" conffiles 2>/dev/null | grep -qx "/$ufw" || failure "$ufw is not a conffile"
+grep -qx 'ExecStart=/usr/bin/palaverlyd --serve' "$root/$unit" && grep -qx 'Restart=on-failure' \
+    "$root/$unit" || failure "$unit does not run palaverlyd --serve, restarted on failure"
+if command -v systemd-analyze >/dev/null; then
+    # Against the unpacked program; verify warns of a bad line without failing, so any word fails.
+    mkdir -m 700 "$tmp/run"
+    sed "s|^ExecStart=/usr/bin/|ExecStart=$root/usr/bin/|" "$root/$unit" >"$tmp/run/palaverlyd.service"
+    out=$(XDG_RUNTIME_DIR=$tmp/run systemd-analyze --user --man=no verify "$tmp/run/palaverlyd.service" 2>&1)
+    [ $? = 0 ] && [ -z "$out" ] || failure "systemd-analyze verify $unit: $out"
+else
+    echo "note: systemd-analyze is missing, so $unit is not verified"
+fi
+
 echo "== library"
 lib=$libdir/libpalaverly-sockthread.so
 real=$(readlink "$root/usr/$lib.1")

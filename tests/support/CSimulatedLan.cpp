@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace palaverly {
 
@@ -11,6 +12,7 @@ struct CSimulatedPort::Queue {
     std::optional<std::string> heldBack; // waits for the next datagram, then follows it
     int heldCopies = 0;
     bool interrupted = false;
+    bool routeGained = false;
     std::condition_variable arrived;
 };
 
@@ -19,6 +21,7 @@ struct CSimulatedPort::State {
     std::vector<std::shared_ptr<Queue>> ports; // in attach order
     std::vector<std::string> sent;
     LanFaults faults;
+    bool offline = false;
     std::mt19937 random{1};
 
     // A uniform draw in [0, 1) that does not depend on the library's distributions.
@@ -127,6 +130,16 @@ void CSimulatedPort::Interrupt() {
     m_queue->arrived.notify_all();
 }
 
+bool CSimulatedPort::LastSendReachedNetwork() const {
+    std::lock_guard lock(m_state->mutex);
+    return !m_state->offline;
+}
+CDatagramPort::RouteChange CSimulatedPort::TakeRouteChange() {
+    std::lock_guard lock(m_state->mutex);
+    const bool gained = std::exchange(m_queue->routeGained, false);
+    return {gained, gained};
+}
+
 std::size_t CSimulatedPort::Pending() const {
     std::lock_guard lock(m_state->mutex);
     return m_queue->datagrams.size();
@@ -149,6 +162,16 @@ void CSimulatedLan::SetFaults(const LanFaults& faults) {
     std::lock_guard lock(m_state->mutex);
     m_state->faults = faults;
     m_state->random.seed(faults.seed);
+}
+
+void CSimulatedLan::SetOffline(bool offline) {
+    std::lock_guard lock(m_state->mutex);
+    m_state->offline = offline;
+}
+void CSimulatedLan::GainRoute() {
+    std::lock_guard lock(m_state->mutex);
+    for (const auto& queue : m_state->ports)
+        queue->routeGained = true;
 }
 
 void CSimulatedLan::Flush() {

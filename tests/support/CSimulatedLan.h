@@ -45,6 +45,9 @@ public:
     int ReceiveBatch(char* buffers, short length, int max, int& received) override;
     void Interrupt() override;
 
+    /// What SetOffline and GainRoute of the LAN make them say.
+    bool LastSendReachedNetwork() const override;
+    RouteChange TakeRouteChange() override;
     /// Like Receive, but gives EAGAIN at once when nothing is queued.
     int TryReceive(char* buffer, short length);
     /// Datagrams queued for this port (held-back reordered ones not counted).
@@ -73,6 +76,11 @@ public:
 
     /// Replaces the fault settings and reseeds the generator.
     void SetFaults(const LanFaults& faults);
+
+    /// Offline, every port says that its sends reach no network (they are delivered anyway).
+    void SetOffline(bool offline);
+    /// Every port's next TakeRouteChange reports a new route.
+    void GainRoute();
 
     /// Delivers every datagram held back for reordering (after the last one sent).
     void Flush();

@@ -23,6 +23,7 @@ CTestStation& CStationLan::Add(const std::string& computer, const std::string& h
     StationEnvironment env;
     env.settingsFile = dir / "palaverly.conf";
     env.clock = [this] { return now; };
+    env.monotonic = [this] { return monotonicMs; };
     env.makePort = [this](std::uint16_t, ErrorSink) -> std::unique_ptr<CDatagramPort> {
         return lan.Attach();
     };

@@ -54,10 +54,12 @@ public:
     }
     void StartTimers() override { steps.push_back("StartTimers"); }
     void ToggleWindow() override { steps.push_back("ToggleWindow"); }
+    void WakeAfter(std::int64_t ms) override { wakeAfter = ms; }
 
     std::vector<std::string> steps;
     std::function<void()> onPlacement;
     int wakes = 0, beeps = 0, popups = 0, closes = 0, ready = 0;
+    std::int64_t wakeAfter = -1;
     std::deque<std::function<void()>> posted;
     std::vector<std::string> notices, sounds, tickers, captions;
     std::vector<std::string> arrivals; // MessageArrived and Popup, in order
@@ -83,6 +85,8 @@ public:
 
     /// The current local time every station reads.
     LocalTime now{2026, 12, 8, 9, 5, 7, 0};
+    /// The monotonic milliseconds of the hubs' own timers.
+    std::int64_t monotonicMs = 0;
     /// Changes a station's environment before it is built (computer `computer`).
     std::function<void(const std::string& computer, StationEnvironment&)> adjust;
     CSimulatedLan lan;

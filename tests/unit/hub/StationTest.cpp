@@ -543,3 +543,58 @@ TEST_F(StationTest, WithoutAHostNameThePlacementIsStillRestored) {
     EXPECT_EQ(a.station->Initialize(), -1);
     EXPECT_EQ(a.frontEnd.steps, (std::vector<std::string>{"AddTrayIcon", "RestorePlacement"}));
 }
+
+TEST_F(StationTest, UnansweredRollCallIsNoticedOnceAndANewNetworkRollsCall) {
+    std::vector<InterfaceAddress> interfaces{{"eth0", 0x0A000001, true}};
+    lan->adjust = [&](const std::string&, StationEnvironment& env) {
+        env.firewall = [] { return Firewall::Ufw; };
+        env.interfaces = [&] { return interfaces; };
+    };
+    // Started without a network, and nothing comes back: nothing to say.
+    lan->lan.SetOffline(true);
+    lan->lan.SetFaults({1.0, 0, 0, 1});
+    auto& a = lan->Add("PCA", "A");
+    EXPECT_EQ(a.frontEnd.wakeAfter, -1);
+    // On the network, its own INFO comes back.
+    lan->lan.SetOffline(false);
+    lan->lan.SetFaults({});
+    a.station->RefreshRoster();
+    lan->Pump();
+    lan->monotonicMs = 5000;
+    a.station->RunTimers();
+    EXPECT_TRUE(a.frontEnd.notices.empty());
+    // The port is dropped: said 3 s after the roll call, and only once per run.
+    lan->lan.SetFaults({1.0, 0, 0, 1});
+    for (int round = 0; round < 2; ++round) {
+        a.station->RefreshRoster();
+        EXPECT_EQ(a.frontEnd.wakeAfter, round == 0 ? 3000 : -1);
+        lan->monotonicMs += 2999;
+        a.station->RunTimers();
+        EXPECT_TRUE(a.frontEnd.notices.size() == static_cast<std::size_t>(round));
+        lan->monotonicMs += 1;
+        a.station->RunTimers();
+        ASSERT_EQ(a.frontEnd.notices.size(), 1u);
+    }
+    EXPECT_EQ(a.frontEnd.notices[0].rfind("msg|UDP ポート 8000 ", 0), 0u);
+    EXPECT_NE(a.frontEnd.notices[0].find("\nsudo ufw allow 8000/udp"), std::string::npos);
+
+    // A new route and address: a roll call 1 s later; after a second gain, 10 s after the first.
+    lan->lan.SetFaults({});
+    interfaces = {{"eth0", 0x0A000001, false}, {"wlan0", 0x0A000063, true}};
+    for (std::int64_t wait : {1000, 8000}) {
+        const std::size_t from = lan->lan.Sent().size();
+        lan->lan.GainRoute();
+        a.station->OnNetworkChange();
+        EXPECT_EQ(a.frontEnd.wakeAfter, 1000); // the address is read again in any case
+        lan->monotonicMs += wait - 1;
+        a.station->RunTimers();
+        EXPECT_EQ(lan->lan.Sent().size(), from);
+        lan->monotonicMs += 1;
+        a.station->RunTimers();
+        ASSERT_EQ(lan->lan.Sent().size(), from + 1);
+        EXPECT_EQ(Word(SentSince(from)[0]), "MEMB");
+        lan->Pump();
+        lan->monotonicMs += 2000;
+    }
+    EXPECT_EQ(Rows(Peer(a.station).RosterList())[0][RosterColumn::Address], " 10.  0.  0. 99");
+}
