@@ -131,7 +131,12 @@ std::size_t CharLength(std::string_view text, std::size_t pos) {
     return 1;
 }
 
-std::size_t Find(std::string_view haystack, std::string_view needle, std::size_t from) {
+namespace {
+
+// The first position from `from` on, on a character boundary, where `matches` holds.
+template <typename Matches>
+std::size_t FindOnCharacters(std::string_view haystack, std::string_view needle, std::size_t from,
+                             Matches matches) {
     if (from > haystack.size())
         return std::string_view::npos;
     // Walk on character boundaries from the start so that `from` inside a character is
@@ -142,12 +147,20 @@ std::size_t Find(std::string_view haystack, std::string_view needle, std::size_t
     for (;;) {
         if (haystack.size() - pos < needle.size())
             return std::string_view::npos;
-        if (haystack.compare(pos, needle.size(), needle) == 0)
+        if (matches(pos))
             return pos;
         if (pos >= haystack.size())
             return std::string_view::npos;
         pos += CharLength(haystack, pos);
     }
+}
+
+} // namespace
+
+std::size_t Find(std::string_view haystack, std::string_view needle, std::size_t from) {
+    return FindOnCharacters(haystack, needle, from, [&](std::size_t pos) {
+        return haystack.compare(pos, needle.size(), needle) == 0;
+    });
 }
 
 namespace {
@@ -176,20 +189,9 @@ bool MatchesNoCaseAt(std::string_view haystack, std::size_t pos, std::string_vie
 } // namespace
 
 std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from) {
-    if (from > haystack.size())
-        return std::string_view::npos;
-    std::size_t pos = 0;
-    while (pos < from)
-        pos += CharLength(haystack, pos);
-    for (;;) {
-        if (haystack.size() - pos < needle.size())
-            return std::string_view::npos;
-        if (MatchesNoCaseAt(haystack, pos, needle))
-            return pos;
-        if (pos >= haystack.size())
-            return std::string_view::npos;
-        pos += CharLength(haystack, pos);
-    }
+    return FindOnCharacters(haystack, needle, from, [&](std::size_t pos) {
+        return MatchesNoCaseAt(haystack, pos, needle);
+    });
 }
 
 std::string CutToBytes(std::string_view text, std::size_t maxBytes) {
