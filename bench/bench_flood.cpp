@@ -2,7 +2,7 @@
 // members and with one that a host filled with 4,096 made-up stations: how much the squatted
 // roster costs each datagram. Ends with the ratio of each pair.
 
-#include "hub/CChatDlg.h"
+#include "hub/CStationHub.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -52,7 +52,7 @@ public:
         env.stationId = [] { return std::string("192168001010"); };
         env.measure = [](std::string_view t) { return static_cast<int>(t.size()) * 6; };
         env.receiveThread = false;
-        m_station = std::make_unique<CChatDlg>(m_frontEnd, std::move(env));
+        m_station = std::make_unique<CStationHub>(m_frontEnd, std::move(env));
         m_station->Initialize();
         // The members that talk sort last, behind every made-up station.
         for (int i = 0; i < madeUpStations; ++i)
@@ -80,7 +80,7 @@ public:
 private:
     std::filesystem::path m_dir;
     CQuietFrontEnd m_frontEnd;
-    std::unique_ptr<CChatDlg> m_station;
+    std::unique_ptr<CStationHub> m_station;
     int m_id = 0;
 };
 

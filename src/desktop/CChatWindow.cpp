@@ -76,7 +76,8 @@ CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop,
     // step of taking a datagram in; rows mostly repeat their time, sender and kind.
     m_measure = RememberWidths([this](std::string_view text) { return TextWidth(text); });
     station.measure = m_measure;
-    m_station = std::make_unique<CChatDlg>(static_cast<IChatFrontEnd&>(*this), std::move(station));
+    m_station =
+        std::make_unique<CStationHub>(static_cast<IChatFrontEnd&>(*this), std::move(station));
 
     setWindowTitle(QStringLiteral("Palaverly  - 2026 Quillmark"));
     setWindowIcon(AppIcon());
@@ -140,7 +141,7 @@ QLineEdit* CChatWindow::AddEdit(QLineEdit* edit, int id, int limit, int x, int y
 void CChatWindow::CreateControls() {
     // Template order, which is also the tab order.
     m_messageEdit = new CInputEdit(this);
-    AddEdit(m_messageEdit, kMessageEdit, CChatDlg::kMessageLimit, 5, 186, 305, 14);
+    AddEdit(m_messageEdit, kMessageEdit, CStationHub::kMessageLimit, 5, 186, 305, 14);
     AddButton(kSendButton, QStringLiteral("送信(&S)"), 310, 185, 35, 13);
     AddButton(kPhraseButton, QStringLiteral("..."), 345, 185, 10, 13);
     AddButton(kClearButton, QStringLiteral("全消去"), 45, 173, 40, 13);
@@ -149,7 +150,8 @@ void CChatWindow::CreateControls() {
     AddButton(kBeepButton, QStringLiteral("BEEP攻撃"), 45, 215, 40, 13);
     AddButton(kMarkOnButton, QStringLiteral("全ﾏｰｸON"), 85, 215, 40, 13);
     AddButton(kMarkOffButton, QStringLiteral("全ﾏｰｸOFF"), 125, 215, 40, 13);
-    m_handleEdit = AddEdit(new QLineEdit(this), kHandleEdit, CChatDlg::kHandleLimit, 35, 3, 75, 14);
+    m_handleEdit =
+        AddEdit(new QLineEdit(this), kHandleEdit, CStationHub::kHandleLimit, 35, 3, 75, 14);
     m_ticker = AddEdit(new QLineEdit(this), kTicker, 0, 160, 3, 190, 14);
     m_ticker->setReadOnly(true);
     // The label ends where its edit begins: a wider caption grows to the left.
@@ -159,15 +161,15 @@ void CChatWindow::CreateControls() {
         m_layout.AddGroup(kRosterGroup, QStringLiteral("ﾕｰｻﾞｰ情報()"), 0, 206, 355, 138);
     m_logGroup = m_layout.AddGroup(kLogGroup, QStringLiteral("ﾁｬｯﾄﾛｸﾞ"), 0, 17, 365, 187);
     m_logView =
-        new CMarkListCtrl(m_station->TableOf(CChatDlg::Table::Log), ViewEdits(CChatDlg::Table::Log),
-                          kLogList, false, m_measure, this);
+        new CMarkListCtrl(m_station->TableOf(CStationHub::Table::Log),
+                          ViewEdits(CStationHub::Table::Log), kLogList, false, m_measure, this);
     m_layout.Place(kLogList, m_logView, 5, 27, 355, 145);
-    m_rosterView =
-        new CMarkListCtrl(m_station->TableOf(CChatDlg::Table::Roster),
-                          ViewEdits(CChatDlg::Table::Roster), kRosterList, true, m_measure, this);
+    m_rosterView = new CMarkListCtrl(m_station->TableOf(CStationHub::Table::Roster),
+                                     ViewEdits(CStationHub::Table::Roster), kRosterList, true,
+                                     m_measure, this);
     m_layout.Place(kRosterList, m_rosterView, 5, 229, 345, 115);
     m_statusEdit =
-        AddEdit(new QLineEdit(this), kStatusEdit, CChatDlg::kStatusLimit, 110, 3, 50, 14);
+        AddEdit(new QLineEdit(this), kStatusEdit, CStationHub::kStatusLimit, 110, 3, 50, 14);
     AddButton(kRefreshButton, QStringLiteral("更新"), 5, 215, 40, 13);
 
     // The controls the template leaves without a label of their own are named here; the
@@ -263,7 +265,7 @@ void CChatWindow::CreateTrayMenu() {
     add(kCmdQuit, QStringLiteral("常駐終了(&Q)"));
 }
 
-CMarkListCtrl::Edits CChatWindow::ViewEdits(CChatDlg::Table table) {
+CMarkListCtrl::Edits CChatWindow::ViewEdits(CStationHub::Table table) {
     return {
         [this, table](int row, bool marked) { m_station->SetRowMark(table, row, marked); },
         [this, table](int row) { m_station->SetFocusedRow(table, row); },
@@ -619,7 +621,7 @@ void CChatWindow::OnSend() {
     // Every edit is taken first: Enter in the handle edit sends with the handle as typed.
     TakeEdits();
     auto result = m_station->SendAction(m_takenMessage.toStdString());
-    if (result != CChatDlg::SendResult::Sent)
+    if (result != CStationHub::SendResult::Sent)
         return;
     m_idleCount = 0;
     if (m_station->Options().m_flgClearAfterInput) {
@@ -645,7 +647,7 @@ void CChatWindow::InsertIntoMessage(const QString& text) {
     QString current = m_messageEdit->text();
     if (m_messageEdit->hasSelectedText())
         current.remove(m_messageEdit->selectionStart(), m_messageEdit->selectedText().size());
-    const int room = CChatDlg::kMessageLimit - CCp932Validator::Cp932Length(current);
+    const int room = CStationHub::kMessageLimit - CCp932Validator::Cp932Length(current);
     if (room <= 0)
         return;
     QString fitted = CCp932Validator::CutToBytes(text, room);

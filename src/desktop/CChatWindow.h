@@ -8,7 +8,7 @@
 #include "desktop/CUnreadBadge.h"
 #include "desktop/CWindowTimers.h"
 #include "desktop/INotificationBus.h"
-#include "hub/CChatDlg.h"
+#include "hub/CStationHub.h"
 #include "hub/IChatFrontEnd.h"
 #include "qtsupport/CCp932Validator.h"
 #include "qtsupport/CTemplateLayout.h"
@@ -193,7 +193,7 @@ private:
     void StopHubWatches();
 
     void CreateControls();
-    CMarkListCtrl::Edits ViewEdits(CChatDlg::Table table);
+    CMarkListCtrl::Edits ViewEdits(CStationHub::Table table);
     void CreateTrayMenu();
     QPushButton* AddButton(int id, const QString& caption, int x, int y, int w, int h);
     QLineEdit* AddEdit(QLineEdit* edit, int id, int limit, int x, int y, int w, int h);
@@ -217,7 +217,7 @@ private:
     DesktopEnvironment m_desktop;
     CTemplateLayout m_layout; // the template's controls in its font and scale
     TextWidthFn m_measure;    // TextWidth, remembered: the hub's tables and both views share it
-    std::unique_ptr<CChatDlg> m_station;
+    std::unique_ptr<CStationHub> m_station;
     std::unique_ptr<CDialogCommands> m_dialogs; // its dialogs edit the station's settings
 
     CInputEdit* m_messageEdit = nullptr;

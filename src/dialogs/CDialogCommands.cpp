@@ -1,11 +1,12 @@
 #include "dialogs/CDialogCommands.h"
 
-#include "hub/CChatDlg.h"
+#include "hub/CStationHub.h"
 #include "wire/Datagram.h"
 
 namespace palaverly {
 
-CDialogCommands::CDialogCommands(CChatDlg& station, const QFont& font, Hooks hooks, QObject* parent)
+CDialogCommands::CDialogCommands(CStationHub& station, const QFont& font, Hooks hooks,
+                                 QObject* parent)
     : QObject(parent), m_station(station), m_units(font), m_hooks(std::move(hooks)) {}
 
 CDialogCommands::~CDialogCommands() {
@@ -41,8 +42,9 @@ void CDialogCommands::OpenOptions() {
     if (BringToFront(Kind::Options))
         return;
     Run(Kind::Options,
-        new COptionDlg(Binding<COptionValues>(&CChatDlg::ReloadOptions, &CChatDlg::SaveOptions),
-                       m_units, m_hooks.pickers, m_hooks.notice),
+        new COptionDlg(
+            Binding<COptionValues>(&CStationHub::ReloadOptions, &CStationHub::SaveOptions), m_units,
+            m_hooks.pickers, m_hooks.notice),
         m_hooks.optionsSaved);
 }
 
@@ -51,8 +53,9 @@ void CDialogCommands::OpenPhrases() {
         return;
     // The phrase menu reads the phrases each time it opens: nothing follows a save.
     Run(Kind::Phrases,
-        new CPhraseDlg(Binding<CPhraseValues>(&CChatDlg::ReloadPhrases, &CChatDlg::SavePhrases),
-                       m_units, m_hooks.notice),
+        new CPhraseDlg(
+            Binding<CPhraseValues>(&CStationHub::ReloadPhrases, &CStationHub::SavePhrases), m_units,
+            m_hooks.notice),
         {});
 }
 
@@ -60,8 +63,8 @@ void CDialogCommands::OpenInfo() {
     if (BringToFront(Kind::Info))
         return;
     Run(Kind::Info,
-        new CInfoDlg(Binding<CInfoValues>(&CChatDlg::ReloadInfo, &CChatDlg::SaveInfo), m_units,
-                     m_hooks.notice),
+        new CInfoDlg(Binding<CInfoValues>(&CStationHub::ReloadInfo, &CStationHub::SaveInfo),
+                     m_units, m_hooks.notice),
         m_hooks.infoSaved);
 }
 

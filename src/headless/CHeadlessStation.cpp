@@ -53,7 +53,7 @@ std::string Field(const std::string& cp932) {
 CHeadlessStation::CHeadlessStation(StationEnvironment environment, int in, int out)
     : m_in(in), m_out(out), m_monotonic(environment.monotonic) {
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    m_station = std::make_unique<CChatDlg>(*this, std::move(environment));
+    m_station = std::make_unique<CStationHub>(*this, std::move(environment));
 }
 
 CHeadlessStation::~CHeadlessStation() {
@@ -137,7 +137,7 @@ void CHeadlessStation::MemberCountChanged(const std::string&, int count) {
 }
 
 void CHeadlessStation::LogRowAdded(int row) {
-    const CMarkList& list = m_station->TableOf(CChatDlg::Table::Log);
+    const CMarkList& list = m_station->TableOf(CStationHub::Table::Log);
     std::string line = "LOG";
     for (int c = 0; c < LogColumn::Count; ++c)
         line += "\t" + Field(list.Text(row, c));
@@ -165,8 +165,8 @@ int CHeadlessStation::PollTimeout() const {
 void CHeadlessStation::Execute(const std::string& line) {
     std::string command = line.substr(0, line.find(' '));
     std::string argument = line.size() > command.size() ? line.substr(command.size() + 1) : "";
-    CChatDlg& s = *m_station;
-    const CMarkList& roster = s.TableOf(CChatDlg::Table::Roster);
+    CStationHub& s = *m_station;
+    const CMarkList& roster = s.TableOf(CStationHub::Table::Roster);
 
     if (command == "mark" || command == "unmark") {
         auto name = cp932::FromUtf8(argument);
@@ -177,7 +177,7 @@ void CHeadlessStation::Execute(const std::string& line) {
     } else if (command == "unmark-all") {
         s.MarkAll(false);
     } else if (command == "send") {
-        if (s.SendAction(argument) == CChatDlg::SendResult::Unrepresentable)
+        if (s.SendAction(argument) == CStationHub::SendResult::Unrepresentable)
             Print("ERROR\tcannot be sent in Shift-JIS: " + argument);
     } else if (command == "beep" || command == "beep-silent") {
         bool silent = command == "beep-silent";
@@ -209,7 +209,7 @@ void CHeadlessStation::Execute(const std::string& line) {
         }
         Print("END");
     } else if (command == "log") {
-        const CMarkList& log = s.TableOf(CChatDlg::Table::Log);
+        const CMarkList& log = s.TableOf(CStationHub::Table::Log);
         for (int row = 0; row < log.RowCount(); ++row) {
             std::string out = "ROW";
             for (int c = 0; c < LogColumn::Count; ++c)

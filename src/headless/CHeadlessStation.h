@@ -1,8 +1,8 @@
 #pragma once
-// The headless station: a CChatDlg driven by lines on standard input, reporting on standard
+// The headless station: a CStationHub driven by lines on standard input, reporting on standard
 // output, one line per event, UTF-8, fields separated by tabs.
 
-#include "hub/CChatDlg.h"
+#include "hub/CStationHub.h"
 #include "hub/IChatFrontEnd.h"
 
 #include <chrono>
@@ -34,7 +34,7 @@ public:
     /// True once the station should shut down.
     bool Finished() const { return m_finished; }
 
-    CChatDlg& Station() { return *m_station; }
+    CStationHub& Station() { return *m_station; }
 
     // IChatFrontEnd
     void Wake() override;
@@ -76,7 +76,7 @@ private:
     std::string m_pendingInput;
     bool m_batchOutput = false; // lines wait in m_output until FlushOutput
     std::string m_output;
-    std::unique_ptr<CChatDlg> m_station;
+    std::unique_ptr<CStationHub> m_station;
 };
 
 } // namespace palaverly

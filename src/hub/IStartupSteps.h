@@ -1,6 +1,6 @@
 #pragma once
 // The steps of the station's initialisation that the front end carries out, declared in the
-// order CChatDlg::Initialize calls them. All on the UI thread.
+// order CStationHub::Initialize calls them. All on the UI thread.
 
 #include <string>
 
@@ -13,7 +13,7 @@ public:
     /// Right after the transport: the tray icon.
     virtual void AddTrayIcon() {}
     /// After the settings are loaded: the window's icons and its saved placement
-    /// (CChatDlg::Placement()).
+    /// (CStationHub::Placement()).
     virtual void RestorePlacement() {}
     /// The handle and status edits take the stored texts (CP932).
     virtual void SetEditTexts(const std::string& /*handle*/, const std::string& /*status*/) {}

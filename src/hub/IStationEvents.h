@@ -24,7 +24,7 @@ public:
     virtual ~IStationEvents() = default;
 
     /// Called from the receive thread when datagrams wait in the hand-over: the front end must
-    /// call CChatDlg::DrainReceived() soon on its UI thread. One call per burst.
+    /// call CStationHub::DrainReceived() soon on its UI thread. One call per burst.
     virtual void Wake() = 0;
 
     /// Runs `task` later on the UI thread, after the current handler (a posted message).
@@ -69,7 +69,7 @@ public:
     /// The system window-text colour now (0x00BBGGRR), for chat-log rows.
     virtual std::int32_t WindowTextColour() { return 0; }
 
-    /// The hub's own timers want CChatDlg::RunTimers() called in `ms` milliseconds (0: at
+    /// The hub's own timers want CStationHub::RunTimers() called in `ms` milliseconds (0: at
     /// once), instead of any time asked for before; -1: not at all.
     virtual void WakeAfter(std::int64_t /*ms*/) {}
 };

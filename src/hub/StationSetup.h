@@ -1,7 +1,7 @@
 #pragma once
 // The environment of a real station on this machine: its sockets, host and user, settings file.
 
-#include "hub/CChatDlg.h"
+#include "hub/CStationHub.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,7 +1,7 @@
 // What assistive technology sees: every control of the chat window and of the dialogs has a
 // name, the lists are tables with named columns and their rows, and a mark is a selection.
 
-#include "CChatDlgTestPeer.h"
+#include "CStationHubTestPeer.h"
 #include "DesktopFixture.h"
 #include "DialogTestSupport.h"
 #include "dialogs/CAboutDlg.h"
@@ -89,7 +89,7 @@ private slots:
         QVERIFY(list);
         QAccessibleTableInterface* table = list->tableInterface();
         QVERIFY(table);
-        const CMarkList& roster = peer.Station().TableOf(CChatDlg::Table::Roster);
+        const CMarkList& roster = peer.Station().TableOf(CStationHub::Table::Roster);
         QCOMPARE(table->rowCount(), 2);
         QCOMPARE(table->columnCount(), roster.ColumnCount());
         QStringList headers;
@@ -123,7 +123,7 @@ private slots:
             logHeaders << log->columnDescription(c);
         QCOMPARE(logHeaders, (QStringList{"受信者", "送信者", "時刻", "種別", "内容"}));
         QVERIFY(peer.Station().SetMark("PCB", true));
-        QCOMPARE(peer.Station().SendAction("logged"), CChatDlg::SendResult::Sent);
+        QCOMPARE(peer.Station().SendAction("logged"), CStationHub::SendResult::Sent);
         lan.Pump();
         QCOMPARE(log->rowCount(), 1);
         QCOMPARE(log->cellAt(0, 4)->text(QAccessible::Name), QStringLiteral("logged"));

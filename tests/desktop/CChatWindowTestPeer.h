@@ -20,7 +20,7 @@ class CChatWindowTestPeer {
 public:
     explicit CChatWindowTestPeer(CChatWindow& window) : m_w(window) {}
 
-    CChatDlg& Station() const { return *m_w.m_station; }
+    CStationHub& Station() const { return *m_w.m_station; }
     const CTemplateLayout& Layout() const { return m_w.m_layout; }
     QWidget* Control(int id) const { return m_w.m_layout.Control(id); }
     QPushButton* Button(int id) const { return m_w.Button(id); }

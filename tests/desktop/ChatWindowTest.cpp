@@ -1,7 +1,7 @@
 // The chat window on the simulated LAN: sending, keys, close and hide behaviours, timers,
 // the ticker, the roster caption, marking from the log, line copy, placement and the tray menu.
 
-#include "CChatDlgTestPeer.h"
+#include "CStationHubTestPeer.h"
 #include "DesktopFixture.h"
 #include "LayoutCheck.h"
 #include "desktop/CInputEdit.h"

@@ -197,10 +197,10 @@ private slots:
         lan.Pump();
         QVERIFY(!a.window->isVisible());
 
-        CChatDlg& atB = Peer(*b.window).Station();
+        CStationHub& atB = Peer(*b.window).Station();
         QVERIFY(atB.SetMark("PCA", true));
         QVERIFY(atB.SetMark("PCC", true));
-        QCOMPARE(atB.SendAction("hello A"), CChatDlg::SendResult::Sent);
+        QCOMPARE(atB.SendAction("hello A"), CStationHub::SendResult::Sent);
         lan.Pump();
         bus->AnswerAll();
         QCOMPARE(Calls(*bus), (QStringList{"caps", "notify 0|Bob：同報メッセージ|hello A"}));
@@ -208,9 +208,9 @@ private slots:
 
         // Its own message coming back does not notify.
         bus->calls.clear();
-        CChatDlg& atA = Peer(*a.window).Station();
+        CStationHub& atA = Peer(*a.window).Station();
         QVERIFY(atA.SetMark("PCB", true));
-        QCOMPARE(atA.SendAction("from A"), CChatDlg::SendResult::Sent);
+        QCOMPARE(atA.SendAction("from A"), CStationHub::SendResult::Sent);
         lan.Pump();
         bus->AnswerAll();
         QVERIFY(bus->calls.empty());
@@ -224,9 +224,9 @@ private slots:
         lan.notificationBus = []() -> std::unique_ptr<INotificationBus> { return nullptr; };
         auto& b = lan.Add("PCB", "Bob");
         lan.Pump();
-        CChatDlg& atB = Peer(*b.window).Station();
+        CStationHub& atB = Peer(*b.window).Station();
         QVERIFY(atB.SetMark("PCA", true));
-        QCOMPARE(atB.SendAction("while hidden"), CChatDlg::SendResult::Sent);
+        QCOMPARE(atB.SendAction("while hidden"), CStationHub::SendResult::Sent);
         lan.Pump();
         bus->AnswerAll();
         QCOMPARE(Peer(*a.window).Notifier().Count(), 1);
@@ -237,7 +237,7 @@ private slots:
         Peer(*a.window).ShowAction();
         QVERIFY(QTest::qWaitForWindowActive(a.window.get()));
         QCOMPARE(Calls(*bus), (QStringList{"close 7"}));
-        QCOMPARE(atB.SendAction("while shown"), CChatDlg::SendResult::Sent);
+        QCOMPARE(atB.SendAction("while shown"), CStationHub::SendResult::Sent);
         lan.Pump();
         bus->AnswerAll();
         QCOMPARE(Calls(*bus), (QStringList{"close 7"}));
@@ -246,7 +246,7 @@ private slots:
         // Hidden again, the next message notifies anew.
         Peer(*a.window).HideAction();
         QVERIFY(!a.window->isVisible());
-        QCOMPARE(atB.SendAction("hidden again"), CChatDlg::SendResult::Sent);
+        QCOMPARE(atB.SendAction("hidden again"), CStationHub::SendResult::Sent);
         lan.Pump();
         bus->AnswerAll();
         QCOMPARE(Calls(*bus).last(), QStringLiteral("notify 0|Bob：個人メッセージ|hidden again"));

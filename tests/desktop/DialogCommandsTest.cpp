@@ -1,7 +1,7 @@
 // The dialog commands: one dialog per command however often it is asked for, the others still
 // open meanwhile; what follows a save; the information dialog's texts; the about box.
 
-#include "CChatDlgTestPeer.h"
+#include "CStationHubTestPeer.h"
 #include "DesktopFixture.h"
 #include "DialogTestSupport.h"
 #include "desktop/DesktopResources.h"

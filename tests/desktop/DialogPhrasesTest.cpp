@@ -1,7 +1,7 @@
 // The canned-phrase dialog and the phrase menu of the chat window's "..." button: what the menu
 // offers after each save, the insertion of a chosen phrase, Cancel, restarts and the limits.
 
-#include "CChatDlgTestPeer.h"
+#include "CStationHubTestPeer.h"
 #include "DesktopFixture.h"
 #include "DialogTestSupport.h"
 #include "desktop/CInputEdit.h"

@@ -74,7 +74,7 @@ class NotificationServiceTest : public QObject {
 
     void Send(const std::string& text) {
         QCOMPARE(CChatWindowTestPeer(*m_peer->window).Station().SendAction(text),
-                 CChatDlg::SendResult::Sent);
+                 CStationHub::SendResult::Sent);
         m_lan->Pump();
     }
 
@@ -150,7 +150,7 @@ private slots:
     void ownMessagesDoNotNotify() {
         CChatWindowTestPeer target(*m_target->window);
         QVERIFY(target.Station().SetMark("PCB", true));
-        QCOMPARE(target.Station().SendAction("from Alice"), CChatDlg::SendResult::Sent);
+        QCOMPARE(target.Station().SendAction("from Alice"), CStationHub::SendResult::Sent);
         m_lan->Pump();
         QVERIFY(Settled(0));
         Send("after own");

@@ -2,7 +2,7 @@
 // comes back; timings hand-edited to 0, negative or huge values; a saved placement too large or
 // on a platform that places windows itself; the display gone before any session request.
 
-#include "CChatDlgTestPeer.h"
+#include "CStationHubTestPeer.h"
 #include "DesktopFixture.h"
 #include "desktop/DesktopResources.h"
 #include "settings/CSettingsStore.h"

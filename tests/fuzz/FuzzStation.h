@@ -2,7 +2,7 @@
 // A station for the fuzz targets: its own folder (settings file and daily logs), a port whose
 // answers go nowhere, a front end that shows nothing and a fixed clock.
 
-#include "hub/CChatDlg.h"
+#include "hub/CStationHub.h"
 
 #include <filesystem>
 #include <fstream>

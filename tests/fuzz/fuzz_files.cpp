@@ -2,7 +2,7 @@
 // file (every value loaded, saved and loaded again) and today's daily log file (reloaded into
 // the chat log). The first byte chooses.
 
-#include "CChatDlgTestPeer.h"
+#include "CStationHubTestPeer.h"
 #include "FuzzStation.h"
 #include "settings/CInfoValues.h"
 #include "settings/CNoticeTemplates.h"
@@ -54,12 +54,12 @@ void LoadSettingsFile(const std::filesystem::path& dir, std::string_view text) {
 
 struct CFuzzReload {
     CFuzzReload() : dir(fuzz::MakeFolder("files", "Flg LogOutput=1\n")) {
-        station = std::make_unique<CChatDlg>(frontEnd, fuzz::MakeEnvironment(dir));
+        station = std::make_unique<CStationHub>(frontEnd, fuzz::MakeEnvironment(dir));
         station->Initialize();
     }
     std::filesystem::path dir;
     fuzz::CQuietFrontEnd frontEnd;
-    std::unique_ptr<CChatDlg> station;
+    std::unique_ptr<CStationHub> station;
 };
 
 } // namespace

@@ -5,7 +5,7 @@
 // the refusals and the trimming at the caps are reached too. An input of any length is cut
 // into datagrams; the last is filled with zeros.
 
-#include "CChatDlgTestPeer.h"
+#include "CStationHubTestPeer.h"
 #include "FuzzStation.h"
 #include "station/CChatLog.h"
 #include "station/CMemberRoster.h"
@@ -30,7 +30,7 @@ struct CFuzzStation {
         dir = fuzz::MakeFolder("station", "Flg LoginLogoutCheck=1\nFlg ChatServer=1\n"
                                           "Flg Popup(AllMsg)=1\nFlg LogOutput=1\n"
                                           "Info Msg99=bulletin\n");
-        station = std::make_unique<CChatDlg>(frontEnd, fuzz::MakeEnvironment(dir));
+        station = std::make_unique<CStationHub>(frontEnd, fuzz::MakeEnvironment(dir));
         station->Initialize();
         // Filled in batches, as a flood arrives: one drain (and one file write) per batch.
         std::vector<char> batch;
@@ -55,7 +55,7 @@ struct CFuzzStation {
     }
     std::filesystem::path dir;
     fuzz::CQuietFrontEnd frontEnd;
-    std::unique_ptr<CChatDlg> station;
+    std::unique_ptr<CStationHub> station;
     unsigned runs = 0;
 };
 

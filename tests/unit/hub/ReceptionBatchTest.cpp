@@ -1,6 +1,6 @@
 // Reception in batches: the repetition rule across batch edges, drains in slices, the daily
 // log lines of a drain, and the roster's limit against a flood of new stations.
-#include "CChatDlgTestPeer.h"
+#include "CStationHubTestPeer.h"
 #include "StationFixture.h"
 #include "station/Columns.h"
 

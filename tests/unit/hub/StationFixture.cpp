@@ -1,6 +1,6 @@
 #include "StationFixture.h"
 
-#include "CChatDlgTestPeer.h"
+#include "CStationHubTestPeer.h"
 
 #include <fstream>
 #include <unistd.h>
@@ -35,7 +35,7 @@ CTestStation& CStationLan::Add(const std::string& computer, const std::string& h
     env.receiveThread = false;
     if (adjust)
         adjust(computer, env);
-    t->station = std::make_unique<CChatDlg>(t->frontEnd, std::move(env));
+    t->station = std::make_unique<CStationHub>(t->frontEnd, std::move(env));
     if (start)
         t->station->Initialize();
     m_stations.push_back(std::move(t));

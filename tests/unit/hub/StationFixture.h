@@ -2,7 +2,7 @@
 // Stations on the simulated LAN, pumped by hand so that every test is deterministic.
 
 #include "CSimulatedLan.h"
-#include "hub/CChatDlg.h"
+#include "hub/CStationHub.h"
 #include "text/Cp932.h"
 
 #include <deque>
@@ -68,7 +68,7 @@ public:
 struct CTestStation {
     std::string name;
     CRecordingFrontEnd frontEnd;
-    std::unique_ptr<CChatDlg> station;
+    std::unique_ptr<CStationHub> station;
 };
 
 class CStationLan {

@@ -1,4 +1,4 @@
-#include "CChatDlgTestPeer.h"
+#include "CStationHubTestPeer.h"
 #include "StationFixture.h"
 #include "station/Columns.h"
 
@@ -79,7 +79,7 @@ TEST_F(StationTest, RepetitionIsDroppedOnceButActedOnAgainAfterAnotherDatagram) 
     lan->Pump();
     Mark(a, {"PCB"});
     std::size_t from = lan->lan.Sent().size();
-    ASSERT_EQ(a.station->SendAction("hello"), CChatDlg::SendResult::Sent);
+    ASSERT_EQ(a.station->SendAction("hello"), CStationHub::SendResult::Sent);
     auto raw = lan->lan.Sent()[from];
     lan->Pump();
     int rowsBefore = Peer(b.station).LogList().RowCount();
@@ -106,7 +106,7 @@ TEST_F(StationTest, SendmToThreeMarkedRowsGivesThreeDatagramsInRosterOrder) {
     lan->Pump();
     Mark(a, {"PCD", "PCB", "PCC"});
     std::size_t from = lan->lan.Sent().size();
-    ASSERT_EQ(a.station->SendAction("会議です"), CChatDlg::SendResult::Sent);
+    ASSERT_EQ(a.station->SendAction("会議です"), CStationHub::SendResult::Sent);
     auto sent = SentSince(from);
     ASSERT_EQ(sent.size(), 3u);
     std::vector<std::string> receivers;
@@ -139,12 +139,12 @@ TEST_F(StationTest, SendActionRefusalsAndSingleSend) {
     lan->Add("PCB", "B");
     lan->Pump();
     std::size_t from = lan->lan.Sent().size();
-    EXPECT_EQ(a.station->SendAction(""), CChatDlg::SendResult::Empty);
+    EXPECT_EQ(a.station->SendAction(""), CStationHub::SendResult::Empty);
     EXPECT_TRUE(a.frontEnd.notices.empty());
-    EXPECT_EQ(a.station->SendAction("hi"), CChatDlg::SendResult::NoReceiver);
+    EXPECT_EQ(a.station->SendAction("hi"), CStationHub::SendResult::NoReceiver);
     ASSERT_EQ(a.frontEnd.notices.size(), 1u);
     EXPECT_EQ(a.frontEnd.notices[0], "Gablinx|ユーザを選択しないと送信できません");
-    EXPECT_EQ(a.station->SendAction("😀"), CChatDlg::SendResult::Unrepresentable);
+    EXPECT_EQ(a.station->SendAction("😀"), CStationHub::SendResult::Unrepresentable);
     EXPECT_EQ(SentSince(from).size(), 0u);
 
     Mark(a, {"PCB"});
@@ -152,7 +152,7 @@ TEST_F(StationTest, SendActionRefusalsAndSingleSend) {
     std::string longText(70, 'x');
     for (int i = 0; i < 40; ++i)
         longText += "漢";
-    ASSERT_EQ(a.station->SendAction(longText), CChatDlg::SendResult::Sent);
+    ASSERT_EQ(a.station->SendAction(longText), CStationHub::SendResult::Sent);
     auto sent = SentSince(from);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(Word(sent[0]), "SEND");
@@ -319,7 +319,7 @@ TEST(StationHandOver, ShutdownWithAWaitingReceiveThreadAndQueuedDatagrams) {
     env.receiveThread = true;
     env.handOverCapacity = 2;
     {
-        CChatDlg station(frontEnd, std::move(env));
+        CStationHub station(frontEnd, std::move(env));
         station.Initialize();
         // Flood the station with messages to it; nobody drains, so the receive thread ends
         // up waiting for room in the hand-over.
@@ -419,9 +419,9 @@ TEST_F(StationTest, AnEmptyOwnHandleMarksNoRowAsOwn) {
     lan->Pump();
     ASSERT_EQ(a.station->Handle(), "");
     Mark(a, {"PCB"});
-    ASSERT_EQ(a.station->SendAction("hi"), CChatDlg::SendResult::Sent);
+    ASSERT_EQ(a.station->SendAction("hi"), CStationHub::SendResult::Sent);
     Mark(b, {"PCA"});
-    ASSERT_EQ(b.station->SendAction("back"), CChatDlg::SendResult::Sent);
+    ASSERT_EQ(b.station->SendAction("back"), CStationHub::SendResult::Sent);
     lan->Pump();
     const CMarkList& log = Peer(a.station).LogList();
     ASSERT_GE(log.RowCount(), 3); // login notices and the two messages
@@ -436,20 +436,20 @@ TEST_F(StationTest, EitherPopupFlagBringsTheWindowUpForEveryMessageToThisStation
     auto& d = lan->Add("PCD", "D", {"Flg Popup(AllMsg)=1", "Flg Popup(ToYouMsg)=1"});
     lan->Pump();
     Mark(a, {"PCB", "PCC"});
-    ASSERT_EQ(a.station->SendAction("to two"), CChatDlg::SendResult::Sent); // SENDM
+    ASSERT_EQ(a.station->SendAction("to two"), CStationHub::SendResult::Sent); // SENDM
     lan->Pump();
     EXPECT_EQ(a.frontEnd.popups, 2) << "its own messages coming back";
     EXPECT_EQ(b.frontEnd.popups, 1);
     EXPECT_EQ(c.frontEnd.popups, 0) << "no flag";
     EXPECT_EQ(d.frontEnd.popups, 0) << "not addressed";
     Mark(c, {"PCB"});
-    ASSERT_EQ(c.station->SendAction("to one"), CChatDlg::SendResult::Sent); // SEND
+    ASSERT_EQ(c.station->SendAction("to one"), CStationHub::SendResult::Sent); // SEND
     lan->Pump();
     EXPECT_EQ(b.frontEnd.popups, 2);
     EXPECT_EQ(a.frontEnd.popups, 2);
     EXPECT_EQ(d.frontEnd.popups, 0);
     Mark(d, {"PCD"});
-    ASSERT_EQ(d.station->SendAction("to self"), CChatDlg::SendResult::Sent);
+    ASSERT_EQ(d.station->SendAction("to self"), CStationHub::SendResult::Sent);
     lan->Pump();
     EXPECT_EQ(d.frontEnd.popups, 1);
 }
@@ -460,7 +460,7 @@ TEST_F(StationTest, ArrivalsAreReportedForOtherStationsOnlyAndBeforeThePopup) {
     auto& c = lan->Add("PCC", "C");
     lan->Pump();
     Mark(a, {"PCB", "PCC"});
-    ASSERT_EQ(a.station->SendAction("<b>hi</b> & bye"), CChatDlg::SendResult::Sent);
+    ASSERT_EQ(a.station->SendAction("<b>hi</b> & bye"), CStationHub::SendResult::Sent);
     lan->Pump();
     EXPECT_TRUE(a.frontEnd.arrivals.empty()) << "its own messages coming back";
     EXPECT_EQ(b.frontEnd.arrivals,

@@ -63,18 +63,18 @@ struct StationEnvironment {
     std::chrono::milliseconds answerWindow = CAnswerLimiter::kWindow;
 };
 
-class CChatDlg {
+class CStationHub {
 public:
     static constexpr int kMessageLimit = 130; // CP932 bytes
     static constexpr int kHandleLimit = 20;
     static constexpr int kStatusLimit = 20;
 
-    CChatDlg(IStationEvents& events, IStartupSteps& startup, StationEnvironment environment);
-    CChatDlg(IChatFrontEnd& frontEnd, StationEnvironment environment)
-        : CChatDlg(frontEnd, frontEnd, std::move(environment)) {}
-    ~CChatDlg();
-    CChatDlg(const CChatDlg&) = delete;
-    CChatDlg& operator=(const CChatDlg&) = delete;
+    CStationHub(IStationEvents& events, IStartupSteps& startup, StationEnvironment environment);
+    CStationHub(IChatFrontEnd& frontEnd, StationEnvironment environment)
+        : CStationHub(frontEnd, frontEnd, std::move(environment)) {}
+    ~CStationHub();
+    CStationHub(const CStationHub&) = delete;
+    CStationHub& operator=(const CStationHub&) = delete;
 
     /// The initialisation sequence; ends with the roll call. 0, or -1 when the host name is
     /// missing (the station then runs without identity, reception or roll call).
@@ -187,7 +187,7 @@ public:
     std::string LoginTime() const;
 
 private:
-    friend class CChatDlgTestPeer;
+    friend class CStationHubTestPeer;
 
     struct Received {
         Datagram datagram;

@@ -2,15 +2,15 @@
 // What tests reach inside the station hub: its tables, models and port, which the front ends
 // only see through the hub's intents and read-only views.
 
-#include "hub/CChatDlg.h"
+#include "hub/CStationHub.h"
 
 #include <memory>
 
 namespace palaverly {
 
-class CChatDlgTestPeer {
+class CStationHubTestPeer {
 public:
-    explicit CChatDlgTestPeer(CChatDlg& hub) : m_hub(hub) {}
+    explicit CStationHubTestPeer(CStationHub& hub) : m_hub(hub) {}
 
     CMarkList& RosterList() const { return m_hub.m_rosterList; }
     CMarkList& LogList() const { return m_hub.m_logList; }
@@ -24,14 +24,14 @@ public:
     CDatagramPort* Port() const { return m_hub.m_port.get(); }
 
 private:
-    CChatDlg& m_hub;
+    CStationHub& m_hub;
 };
 
-inline CChatDlgTestPeer Peer(CChatDlg& hub) {
-    return CChatDlgTestPeer(hub);
+inline CStationHubTestPeer Peer(CStationHub& hub) {
+    return CStationHubTestPeer(hub);
 }
-inline CChatDlgTestPeer Peer(const std::unique_ptr<CChatDlg>& hub) {
-    return CChatDlgTestPeer(*hub);
+inline CStationHubTestPeer Peer(const std::unique_ptr<CStationHub>& hub) {
+    return CStationHubTestPeer(*hub);
 }
 
 } // namespace palaverly

@@ -1,4 +1,4 @@
-#include "hub/CChatDlg.h"
+#include "hub/CStationHub.h"
 
 #include "station/Columns.h"
 #include "sys/Identity.h"
@@ -38,7 +38,8 @@ std::string LogProblemText(CDailyLogFile::Problem problem, const std::string& pa
 
 } // namespace
 
-CChatDlg::CChatDlg(IStationEvents& events, IStartupSteps& startup, StationEnvironment environment)
+CStationHub::CStationHub(IStationEvents& events, IStartupSteps& startup,
+                         StationEnvironment environment)
     : m_events(events), m_startup(startup), m_env(std::move(environment)),
       m_settings(m_env.settingsFile),
       m_logList(CMarkList::Order::Unsorted, CMarkList::Selection::Single, m_env.measure),
@@ -73,11 +74,11 @@ CChatDlg::CChatDlg(IStationEvents& events, IStartupSteps& startup, StationEnviro
         });
 }
 
-CChatDlg::~CChatDlg() {
+CStationHub::~CStationHub() {
     Shutdown();
 }
 
-int CChatDlg::Initialize() {
+int CStationHub::Initialize() {
     // Transport first: set-up failures are reported and the station goes on without it.
     m_port =
         m_env.makePort(m_env.port, [this](const std::string& caption, const std::string& text) {
@@ -135,7 +136,7 @@ int CChatDlg::Initialize() {
     return 0;
 }
 
-void CChatDlg::StopReception() {
+void CStationHub::StopReception() {
     // Close the hand-over first: nothing queued is dispatched any more and a receive thread
     // waiting for room is released; then wake the blocked receive and join.
     m_handOver.Close();
@@ -145,7 +146,7 @@ void CChatDlg::StopReception() {
         m_receiveThread.join();
 }
 
-void CChatDlg::Shutdown() {
+void CStationHub::Shutdown() {
     if (m_shutDown || !m_initialized)
         return;
     m_shutDown = true;
@@ -160,16 +161,16 @@ void CChatDlg::Shutdown() {
         m_settings.WriteSetting("WindowPos", m_stationSettings.m_windowPos->Format());
 }
 
-std::string CChatDlg::LoginTime() const {
+std::string CStationHub::LoginTime() const {
     std::lock_guard lock(m_sendMutex);
     return m_loginTime;
 }
 
-std::string CChatDlg::Timestamp() const {
+std::string CStationHub::Timestamp() const {
     return FormatClockTime(m_env.clock());
 }
 
-int CChatDlg::SendDatagram(std::string_view word, const char* payload) {
+int CStationHub::SendDatagram(std::string_view word, const char* payload) {
     if (!IsAcceptedCommandWord(word))
         return -1;
     LocalTime now = m_env.clock();
@@ -187,7 +188,7 @@ int CChatDlg::SendDatagram(std::string_view word, const char* payload) {
     return 0;
 }
 
-CChatDlg::SendResult CChatDlg::SendAction(std::string_view messageUtf8) {
+CStationHub::SendResult CStationHub::SendAction(std::string_view messageUtf8) {
     auto text = FromUser(messageUtf8, kMessageLimit);
     if (!text)
         return SendResult::Unrepresentable;
@@ -209,7 +210,7 @@ CChatDlg::SendResult CChatDlg::SendAction(std::string_view messageUtf8) {
     return SendResult::Sent;
 }
 
-void CChatDlg::BeepAction(const std::function<bool()>& shiftDown) {
+void CStationHub::BeepAction(const std::function<bool()>& shiftDown) {
     if (m_rosterList.RowCount() == 0)
         return;
     for (int row = 0; row < m_rosterList.RowCount(); ++row) {
@@ -226,12 +227,12 @@ void CChatDlg::BeepAction(const std::function<bool()>& shiftDown) {
     }
 }
 
-void CChatDlg::RefreshRoster() {
+void CStationHub::RefreshRoster() {
     m_roster.Clear();
     RollCall();
 }
 
-void CChatDlg::RollCall() {
+void CStationHub::RollCall() {
     SendDatagram("MEMB", nullptr);
     // Offline, nothing can come back: a station started before its network says nothing.
     if (m_port && m_port->CanReceive() && m_port->LastSendReachedNetwork()) {
@@ -240,11 +241,11 @@ void CChatDlg::RollCall() {
     }
 }
 
-int CChatDlg::NetworkChangeDescriptor() const {
+int CStationHub::NetworkChangeDescriptor() const {
     return m_port ? m_port->InterfaceChangeDescriptor() : -1;
 }
 
-void CChatDlg::OnNetworkChange() {
+void CStationHub::OnNetworkChange() {
     if (!m_port)
         return;
     // Taken in any case: the descriptor stays readable until its events are read.
@@ -255,7 +256,7 @@ void CChatDlg::OnNetworkChange() {
     ScheduleTimers();
 }
 
-void CChatDlg::RunTimers() {
+void CStationHub::RunTimers() {
     if (m_shutDown)
         return;
     const CReachWatch::Due due = m_reach.TakeDue();
@@ -270,11 +271,11 @@ void CChatDlg::RunTimers() {
     ScheduleTimers();
 }
 
-void CChatDlg::ScheduleTimers() {
+void CStationHub::ScheduleTimers() {
     m_events.WakeAfter(m_reach.UntilNext());
 }
 
-void CChatDlg::NoticeDeaf() {
+void CStationHub::NoticeDeaf() {
     const Firewall firewall = m_env.firewall ? m_env.firewall() : Firewall::Nftables;
     const std::string port = std::to_string(m_env.port);
     m_events.ShowNotice("msg", cp932::Sjis("UDP ポート " + port +
@@ -284,26 +285,26 @@ void CChatDlg::NoticeDeaf() {
                                            OpenPortCommand(firewall, m_env.port)));
 }
 
-void CChatDlg::PostRefreshRoster() {
+void CStationHub::PostRefreshRoster() {
     m_events.Post([this] {
         if (!m_shutDown)
             RefreshRoster();
     });
 }
 
-void CChatDlg::FetchBulletin() {
+void CStationHub::FetchBulletin() {
     auto payload = MakeStationPayload(m_stationId, m_computerName);
     SendDatagram("GETM", payload.data());
 }
 
-void CChatDlg::PostFetchBulletin() {
+void CStationHub::PostFetchBulletin() {
     m_events.Post([this] {
         if (!m_shutDown)
             FetchBulletin();
     });
 }
 
-bool CChatDlg::TakeHandleAndStatus(std::string_view handleUtf8, std::string_view statusUtf8) {
+bool CStationHub::TakeHandleAndStatus(std::string_view handleUtf8, std::string_view statusUtf8) {
     auto handle = FromUser(handleUtf8, kHandleLimit);
     auto status = FromUser(statusUtf8, kStatusLimit);
     if (!handle || !status)
@@ -313,14 +314,14 @@ bool CChatDlg::TakeHandleAndStatus(std::string_view handleUtf8, std::string_view
     return true;
 }
 
-bool CChatDlg::CommitHandleAndStatus(std::string_view handleUtf8, std::string_view statusUtf8) {
+bool CStationHub::CommitHandleAndStatus(std::string_view handleUtf8, std::string_view statusUtf8) {
     if (!TakeHandleAndStatus(handleUtf8, statusUtf8))
         return false;
     SendDatagram("MEMB", nullptr);
     return true;
 }
 
-void CChatDlg::SignOff() {
+void CStationHub::SignOff() {
     // An answer sent after the BYE would put this station back on every roster.
     m_infoAnswers.Cancel();
     m_setmAnswers.Cancel();
@@ -329,26 +330,26 @@ void CChatDlg::SignOff() {
     SendDatagram("BYE", payload.data());
 }
 
-void CChatDlg::OnSuspend() {
+void CStationHub::OnSuspend() {
     SignOff();
 }
 
-void CChatDlg::OnResume() {
+void CStationHub::OnResume() {
     PostRefreshRoster();
 }
 
-int CChatDlg::OnLogRowClicked(int controlId, int row) {
+int CStationHub::OnLogRowClicked(int controlId, int row) {
     return m_roster.OnLogRowClicked(controlId, row);
 }
 
-void CChatDlg::MarkAll(bool marked) {
+void CStationHub::MarkAll(bool marked) {
     if (marked)
         m_roster.OnMarkAllOn();
     else
         m_roster.OnMarkAllOff();
 }
 
-bool CChatDlg::SetMark(std::string_view computerName, bool marked) {
+bool CStationHub::SetMark(std::string_view computerName, bool marked) {
     for (int row = 0; row < m_rosterList.RowCount(); ++row) {
         if (m_rosterList.Text(row, RosterColumn::Computer) == computerName) {
             m_rosterList.SetMark(row, marked, true);
@@ -358,76 +359,76 @@ bool CChatDlg::SetMark(std::string_view computerName, bool marked) {
     return false;
 }
 
-CMarkList& CChatDlg::MutableTable(Table table) {
+CMarkList& CStationHub::MutableTable(Table table) {
     return table == Table::Roster ? m_rosterList : m_logList;
 }
 
-const CMarkList& CChatDlg::TableOf(Table table) const {
+const CMarkList& CStationHub::TableOf(Table table) const {
     return table == Table::Roster ? m_rosterList : m_logList;
 }
 
-void CChatDlg::SetRowMark(Table table, int row, bool marked) {
+void CStationHub::SetRowMark(Table table, int row, bool marked) {
     // The view already shows the selection; redrawing it again would only flicker.
     MutableTable(table).SetMark(row, marked, false);
 }
 
-void CChatDlg::SetFocusedRow(Table table, int row) {
+void CStationHub::SetFocusedRow(Table table, int row) {
     MutableTable(table).SetFocusedRow(row);
 }
 
-void CChatDlg::SetColumnWidth(Table table, int column, int width) {
+void CStationHub::SetColumnWidth(Table table, int column, int width) {
     MutableTable(table).SetColumnWidth(column, width);
 }
 
-void CChatDlg::ClearLog() {
+void CStationHub::ClearLog() {
     m_chatLog.OnClearLog();
 }
 
-int CChatDlg::ReloadLog() {
+int CStationHub::ReloadLog() {
     return m_chatLog.OnReloadLog();
 }
 
-std::optional<std::string> CChatDlg::CopyLogLine() const {
+std::optional<std::string> CStationHub::CopyLogLine() const {
     return m_chatLog.OnLineCopy();
 }
 
-const COptionValues& CChatDlg::ReloadOptions() {
+const COptionValues& CStationHub::ReloadOptions() {
     m_options.LoadSettings(m_settings);
     return m_options;
 }
 
-const CInfoValues& CChatDlg::ReloadInfo() {
+const CInfoValues& CStationHub::ReloadInfo() {
     m_info.LoadSettings(m_settings);
     return m_info;
 }
 
-const CPhraseValues& CChatDlg::ReloadPhrases() {
+const CPhraseValues& CStationHub::ReloadPhrases() {
     m_phrases.LoadSettings(m_settings);
     return m_phrases;
 }
 
-int CChatDlg::SaveOptions(const COptionValues& values) {
+int CStationHub::SaveOptions(const COptionValues& values) {
     m_options = values;
     return m_options.SaveSettings(m_settings);
 }
 
-int CChatDlg::SaveInfo(const CInfoValues& values) {
+int CStationHub::SaveInfo(const CInfoValues& values) {
     m_info = values;
     return m_info.SaveSettings(m_settings);
 }
 
-int CChatDlg::SavePhrases(const CPhraseValues& values) {
+int CStationHub::SavePhrases(const CPhraseValues& values) {
     m_phrases = values;
     return m_phrases.SaveSettings(m_settings);
 }
 
-std::optional<std::string> CChatDlg::TickerStep() {
+std::optional<std::string> CStationHub::TickerStep() {
     return m_ticker.Step();
 }
 
 // --- reception ---
 
-void CChatDlg::ReceiveLoop() {
+void CStationHub::ReceiveLoop() {
     // One batch of what the socket holds at a time: a flood costs one system call, one lock
     // and one wake-up per batch instead of per datagram.
     constexpr int kBatch = 64;
@@ -445,11 +446,11 @@ void CChatDlg::ReceiveLoop() {
     }
 }
 
-bool CChatDlg::AcceptRaw(const char* bytes) {
+bool CStationHub::AcceptRaw(const char* bytes) {
     return AcceptBatch(bytes, 1);
 }
 
-bool CChatDlg::AcceptBatch(const char* bytes, std::size_t count) {
+bool CStationHub::AcceptBatch(const char* bytes, std::size_t count) {
     std::vector<Received> batch;
     batch.reserve(count);
     std::string receptionTime;
@@ -472,11 +473,11 @@ bool CChatDlg::AcceptBatch(const char* bytes, std::size_t count) {
     return m_handOver.PushBatch(std::move(batch));
 }
 
-std::size_t CChatDlg::DrainReceived() {
+std::size_t CStationHub::DrainReceived() {
     return DrainReceived(m_env.handOverCapacity, [] { return true; });
 }
 
-std::size_t CChatDlg::DrainReceived(std::size_t max, const std::function<bool()>& goOn) {
+std::size_t CStationHub::DrainReceived(std::size_t max, const std::function<bool()>& goOn) {
     // The rows of one drain go to the daily log file with one open and one write.
     m_chatLog.BeginBatch();
     const std::size_t delivered = m_handOver.DrainWhile(
@@ -485,7 +486,7 @@ std::size_t CChatDlg::DrainReceived(std::size_t max, const std::function<bool()>
     return delivered;
 }
 
-void CChatDlg::Dispatch(const Datagram& d, const std::string& receptionTime) {
+void CStationHub::Dispatch(const Datagram& d, const std::string& receptionTime) {
     switch (RecognizeCommand(d)) {
     case Command::Memb:
         OnMemb();
@@ -516,11 +517,11 @@ void CChatDlg::Dispatch(const Datagram& d, const std::string& receptionTime) {
     }
 }
 
-void CChatDlg::OnMemb() {
+void CStationHub::OnMemb() {
     m_infoAnswers.Request();
 }
 
-void CChatDlg::SendInfo() {
+void CStationHub::SendInfo() {
     InfoFields f;
     f.stationId = m_stationId;
     f.computerName = m_computerName;
@@ -531,7 +532,7 @@ void CChatDlg::SendInfo() {
     SendDatagram("INFO", payload.data());
 }
 
-void CChatDlg::OnInfo(const Datagram& d) {
+void CStationHub::OnInfo(const Datagram& d) {
     InfoFields f = ReadInfo(d);
     if (f.computerName == m_computerName && f.stationId == m_stationId)
         m_reach.OwnInfoHeard();
@@ -544,7 +545,7 @@ void CChatDlg::OnInfo(const Datagram& d) {
                           f.loginTime);
 }
 
-void CChatDlg::NoticeNameClash(const std::string& otherStationId) {
+void CStationHub::NoticeNameClash(const std::string& otherStationId) {
     m_nameClashShown = true;
     std::string dotted = StationIdDisplay(otherStationId);
     std::erase(dotted, ' ');
@@ -554,12 +555,12 @@ void CChatDlg::NoticeNameClash(const std::string& otherStationId) {
                                                      "どちらかのホスト名を変えてください。"));
 }
 
-void CChatDlg::OnSetm(const Datagram& d) {
+void CStationHub::OnSetm(const Datagram& d) {
     if (m_bulletins.StoreBulletin(ReadField(d, kComputerOffset), ReadField(d, kSetmTextOffset)))
         RebuildTicker();
 }
 
-void CChatDlg::RebuildTicker() {
+void CStationHub::RebuildTicker() {
     m_ticker.SetText(m_bulletins.BuildTickerText(
         m_info.m_localMessage, m_options.m_flgChatServerMsgRecv != 0,
         m_templates.Text(Notice::BulletinPrefix), [this](const std::string& computer) {
@@ -568,12 +569,12 @@ void CChatDlg::RebuildTicker() {
     m_events.TickerTextChanged(m_ticker.Text());
 }
 
-void CChatDlg::OnGetm() {
+void CStationHub::OnGetm() {
     if (m_options.m_flgChatServer)
         m_setmAnswers.Request();
 }
 
-void CChatDlg::SendSetm() {
+void CStationHub::SendSetm() {
     // A folded answer goes out later: the options may have changed meanwhile.
     if (!m_options.m_flgChatServer)
         return;
@@ -581,11 +582,11 @@ void CChatDlg::SendSetm() {
     SendDatagram("SETM", payload.data());
 }
 
-void CChatDlg::OnBye(const Datagram& d) {
+void CStationHub::OnBye(const Datagram& d) {
     m_roster.RemoveMember(ReadField(d, kStationIdOffset), ReadField(d, kComputerOffset));
 }
 
-std::optional<CChatDlg::Addressed> CChatDlg::AddressedHere(const Datagram& d) const {
+std::optional<CStationHub::Addressed> CStationHub::AddressedHere(const Datagram& d) const {
     Addressed a;
     a.receiver = ReadField(d, kReceiverOffset);
     a.sender = ReadField(d, kSenderOffset);
@@ -597,7 +598,7 @@ std::optional<CChatDlg::Addressed> CChatDlg::AddressedHere(const Datagram& d) co
     return a;
 }
 
-void CChatDlg::OnBeep(const Datagram& d, const std::string& receptionTime) {
+void CStationHub::OnBeep(const Datagram& d, const std::string& receptionTime) {
     const std::optional<Addressed> a = AddressedHere(d);
     if (!a)
         return;
@@ -618,14 +619,14 @@ void CChatDlg::OnBeep(const Datagram& d, const std::string& receptionTime) {
     }
 }
 
-void CChatDlg::OnQuit(const Datagram& d) {
+void CStationHub::OnQuit(const Datagram& d) {
     // Shown without blocking anything: reception goes on while the box is open.
     m_events.ShowQuitNotice();
     if (m_computerName == ReadField(d, kReceiverOffset))
         m_events.CloseRequested();
 }
 
-void CChatDlg::OnSend(const Datagram& d, const std::string& receptionTime) {
+void CStationHub::OnSend(const Datagram& d, const std::string& receptionTime) {
     const std::optional<Addressed> a = AddressedHere(d);
     if (!a)
         return;
