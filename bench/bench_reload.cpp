@@ -36,10 +36,9 @@ struct CLargeLog {
 
 void BM_ReloadLargeLog(benchmark::State& state) {
     CLargeLog log(static_cast<int>(state.range(0)));
-    CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Single,
-                   [](std::string_view t) { return static_cast<int>(t.size()) * 6; });
-    CChatLog chat(
-        list, log.options, log.file, [] { return kToday; }, [] { return std::string(); });
+    CChatLog chat([](std::string_view t) { return static_cast<int>(t.size()) * 6; }, log.options,
+                  log.file, [] { return kToday; }, [] { return std::string(); });
+    CMarkList& list = chat.List();
     for (int c = 0; c < 5; ++c)
         list.InsertColumn("c", 50);
     for (auto _ : state) {

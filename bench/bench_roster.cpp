@@ -43,11 +43,9 @@ void BM_UpsertMember(benchmark::State& state) {
     const int stations = static_cast<int>(state.range(0));
     COptionValues options;
     CNoticeTemplates templates;
-    CMarkList logList(CMarkList::Order::Unsorted, CMarkList::Selection::Single, ByteWidth);
-    CMarkList rosterList(CMarkList::Order::Sorted, CMarkList::Selection::Multiple, ByteWidth);
     CDailyLogFile file(options, FixedTime(), FixedTime);
-    CChatLog log(logList, options, file, FixedTime, [] { return std::string("Me"); });
-    CMemberRoster roster(rosterList, log, options, templates, {});
+    CChatLog log(ByteWidth, options, file, FixedTime, [] { return std::string("Me"); });
+    CMemberRoster roster(ByteWidth, log, options, templates, {});
     roster.SetupListColumns(15);
     for (int i = 0; i < stations; ++i)
         roster.UpsertMember("192168001010", "normal", ComputerName(i), "handle" + ComputerName(i),
@@ -70,11 +68,9 @@ void BM_UpsertNewMember(benchmark::State& state) {
     const int stations = static_cast<int>(state.range(0));
     COptionValues options;
     CNoticeTemplates templates;
-    CMarkList logList(CMarkList::Order::Unsorted, CMarkList::Selection::Single, ByteWidth);
-    CMarkList rosterList(CMarkList::Order::Sorted, CMarkList::Selection::Multiple, ByteWidth);
     CDailyLogFile file(options, FixedTime(), FixedTime);
-    CChatLog log(logList, options, file, FixedTime, [] { return std::string("Me"); });
-    CMemberRoster roster(rosterList, log, options, templates, {});
+    CChatLog log(ByteWidth, options, file, FixedTime, [] { return std::string("Me"); });
+    CMemberRoster roster(ByteWidth, log, options, templates, {});
     roster.SetupListColumns(15);
     for (auto _ : state) {
         state.PauseTiming();
@@ -96,8 +92,8 @@ void BM_AddLogRow(benchmark::State& state) {
     CDailyLogFile file(options, FixedTime(), FixedTime);
     double bytesPerRow = 0;
     for (auto _ : state) {
-        CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Single, ByteWidth);
-        CChatLog log(list, options, file, FixedTime, [] { return std::string("Me"); });
+        CChatLog log(ByteWidth, options, file, FixedTime, [] { return std::string("Me"); });
+        CMarkList& list = log.List();
         const std::size_t before = HeapInUse();
         for (int i = 0; i < kRows; ++i)
             log.AddLogRow("Hanako", i % 2 ? "Me" : "Taro", std::nullopt, "kind",
@@ -139,11 +135,10 @@ void BM_ReloadLogFile(benchmark::State& state) {
         std::fclose(f);
         state.counters["file_bytes"] = static_cast<double>(bytes.size());
     }
-    CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Single, ByteWidth);
-    CChatLog log(list, options, file, FixedTime, [] { return std::string("Me"); });
+    CChatLog log(ByteWidth, options, file, FixedTime, [] { return std::string("Me"); });
     for (auto _ : state)
         benchmark::DoNotOptimize(log.OnReloadLog());
-    state.counters["rows"] = list.RowCount();
+    state.counters["rows"] = log.List().RowCount();
     state.SetItemsProcessed(state.iterations() * kLines);
     std::filesystem::remove_all(templ);
 }

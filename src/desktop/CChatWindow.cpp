@@ -160,13 +160,11 @@ void CChatWindow::CreateControls() {
     m_rosterGroup =
         m_layout.AddGroup(kRosterGroup, QStringLiteral("ﾕｰｻﾞｰ情報()"), 0, 206, 355, 138);
     m_logGroup = m_layout.AddGroup(kLogGroup, QStringLiteral("ﾁｬｯﾄﾛｸﾞ"), 0, 17, 365, 187);
-    m_logView =
-        new CMarkListCtrl(m_station->TableOf(CStationHub::Table::Log),
-                          ViewEdits(CStationHub::Table::Log), kLogList, false, m_measure, this);
+    m_logView = new CMarkListCtrl(m_station->ChatLog().List(), m_station->LogViewEdits(), kLogList,
+                                  false, m_measure, this);
     m_layout.Place(kLogList, m_logView, 5, 27, 355, 145);
-    m_rosterView = new CMarkListCtrl(m_station->TableOf(CStationHub::Table::Roster),
-                                     ViewEdits(CStationHub::Table::Roster), kRosterList, true,
-                                     m_measure, this);
+    m_rosterView = new CMarkListCtrl(m_station->Roster().List(), m_station->RosterViewEdits(),
+                                     kRosterList, true, m_measure, this);
     m_layout.Place(kRosterList, m_rosterView, 5, 229, 345, 115);
     m_statusEdit =
         AddEdit(new QLineEdit(this), kStatusEdit, CStationHub::kStatusLimit, 110, 3, 50, 14);
@@ -212,11 +210,11 @@ void CChatWindow::CreateControls() {
     connect(Button(kRefreshButton), &QPushButton::clicked, this,
             [this] { m_station->PostRefreshRoster(); });
     connect(m_messageEdit, &CInputEdit::Activity, this, [this] { m_idleCount = 0; });
-    for (CMarkListCtrl* view : {m_logView, m_rosterView}) {
+    for (CMarkListCtrl* view : {m_logView, m_rosterView})
         connect(view, &CMarkListCtrl::Activity, this, [this] { m_idleCount = 0; });
-        connect(view, &CMarkListCtrl::RowClicked, this,
-                [this](int id, int row) { m_station->OnLogRowClicked(id, row); });
-    }
+    // A right click in the roster asks for nothing.
+    connect(m_logView, &CMarkListCtrl::RowClicked, this,
+            [this](int, int row) { m_station->OnLogRowClicked(row); });
     m_handleEdit->installEventFilter(this);
     m_statusEdit->installEventFilter(this);
     connect(m_handleEdit, &QLineEdit::textChanged, this,
@@ -263,13 +261,6 @@ void CChatWindow::CreateTrayMenu() {
     add(kCmdAbout, QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)"));
     m_trayMenu->addSeparator();
     add(kCmdQuit, QStringLiteral("常駐終了(&Q)"));
-}
-
-CMarkListCtrl::Edits CChatWindow::ViewEdits(CStationHub::Table table) {
-    return {
-        [this, table](int row, bool marked) { m_station->SetRowMark(table, row, marked); },
-        [this, table](int row) { m_station->SetFocusedRow(table, row); },
-        [this, table](int column, int width) { m_station->SetColumnWidth(table, column, width); }};
 }
 
 std::unique_ptr<QMenu> CChatWindow::BuildPhraseMenu() {

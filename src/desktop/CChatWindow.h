@@ -193,7 +193,6 @@ private:
     void StopHubWatches();
 
     void CreateControls();
-    CMarkListCtrl::Edits ViewEdits(CStationHub::Table table);
     void CreateTrayMenu();
     QPushButton* AddButton(int id, const QString& caption, int x, int y, int w, int h);
     QLineEdit* AddEdit(QLineEdit* edit, int id, int limit, int x, int y, int w, int h);

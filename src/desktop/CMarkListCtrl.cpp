@@ -12,16 +12,13 @@ namespace palaverly {
 
 CMarkListCtrl::CMarkListCtrl(CMarkList& list, int controlId, bool multipleSelection,
                              TextWidthFn measure, QWidget* parent)
-    : CMarkListCtrl(list,
-                    Edits{[&list](int row, bool marked) { list.SetMark(row, marked, false); },
-                          [&list](int row) { list.SetFocusedRow(row); },
-                          [&list](int column, int width) { list.SetColumnWidth(column, width); }},
-                    controlId, multipleSelection, std::move(measure), parent) {}
+    : CMarkListCtrl(list, CMarkListEdits(list), controlId, multipleSelection, std::move(measure),
+                    parent) {}
 
-CMarkListCtrl::CMarkListCtrl(const CMarkList& list, Edits edits, int controlId,
+CMarkListCtrl::CMarkListCtrl(const CMarkList& list, CMarkListEdits edits, int controlId,
                              bool multipleSelection, TextWidthFn measure, QWidget* parent)
-    : QTreeView(parent), m_list(list), m_edits(std::move(edits)), m_controlId(controlId),
-      m_model(list), m_delegate(std::move(measure)) {
+    : QTreeView(parent), m_list(list), m_edits(edits), m_controlId(controlId), m_model(list),
+      m_delegate(std::move(measure)) {
     setRootIsDecorated(false);
     setItemsExpandable(false);
     // Fixed row heights keep 100,000 rows cheap: no per-row measuring or layout.
@@ -65,7 +62,7 @@ CMarkListCtrl::CMarkListCtrl(const CMarkList& list, Edits edits, int controlId,
     });
     connect(header(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
         if (!m_syncing && m_list.ColumnWidth(column) != width)
-            m_edits.setColumnWidth(column, width);
+            m_edits.SetColumnWidth(column, width);
     });
     connect(&m_model, &CMarkListModel::MarkChanged, this, [this](int row) {
         SyncRowFromList(row);
@@ -152,23 +149,23 @@ void CMarkListCtrl::selectionChanged(const QItemSelection& selected,
     for (const QItemSelectionRange& range : deselected) {
         for (int row = range.top(); row <= range.bottom(); ++row) {
             if (!selectionModel()->isRowSelected(row, {}))
-                m_edits.setMark(row, false);
+                m_edits.SetMark(row, false);
         }
     }
     for (const QItemSelectionRange& range : selected) {
         for (int row = range.top(); row <= range.bottom(); ++row)
-            m_edits.setMark(row, true);
+            m_edits.SetMark(row, true);
     }
     // The row the user acted on keeps the focused state that marking took from it.
     if (currentIndex().isValid())
-        m_edits.setFocusedRow(currentIndex().row());
+        m_edits.SetFocusedRow(currentIndex().row());
     m_syncing = false;
 }
 
 void CMarkListCtrl::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTreeView::currentChanged(current, previous);
     if (!m_syncing)
-        m_edits.setFocusedRow(current.isValid() ? current.row() : -1);
+        m_edits.SetFocusedRow(current.isValid() ? current.row() : -1);
 }
 
 void CMarkListCtrl::paintEvent(QPaintEvent* event) {

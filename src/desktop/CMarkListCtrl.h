@@ -13,17 +13,10 @@ namespace palaverly {
 class CMarkListCtrl : public QTreeView {
     Q_OBJECT
 public:
-    /// What the view changes in its table: the user's marks, the focused row, column widths.
-    struct Edits {
-        std::function<void(int row, bool marked)> setMark;
-        std::function<void(int row)> setFocusedRow;
-        std::function<void(int column, int width)> setColumnWidth;
-    };
-
     /// `controlId` is what the right-click request carries (1031 chat log, 1032 roster);
-    /// `list` is read only, every change goes through `edits`.
-    CMarkListCtrl(const CMarkList& list, Edits edits, int controlId, bool multipleSelection,
-                  TextWidthFn measure, QWidget* parent = nullptr);
+    /// `list` is read only, every change goes through the `edits` its owner handed out.
+    CMarkListCtrl(const CMarkList& list, CMarkListEdits edits, int controlId,
+                  bool multipleSelection, TextWidthFn measure, QWidget* parent = nullptr);
     /// A view that changes `list` itself.
     CMarkListCtrl(CMarkList& list, int controlId, bool multipleSelection, TextWidthFn measure,
                   QWidget* parent = nullptr);
@@ -58,7 +51,7 @@ private:
     void ScheduleEnsureVisible(int row);
 
     const CMarkList& m_list;
-    Edits m_edits;
+    CMarkListEdits m_edits;
     int m_controlId;
     CMarkListModel m_model;
     CMarkListDelegate m_delegate;

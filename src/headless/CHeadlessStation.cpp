@@ -137,7 +137,7 @@ void CHeadlessStation::MemberCountChanged(const std::string&, int count) {
 }
 
 void CHeadlessStation::LogRowAdded(int row) {
-    const CMarkList& list = m_station->TableOf(CStationHub::Table::Log);
+    const CMarkList& list = m_station->ChatLog().List();
     std::string line = "LOG";
     for (int c = 0; c < LogColumn::Count; ++c)
         line += "\t" + Field(list.Text(row, c));
@@ -166,7 +166,7 @@ void CHeadlessStation::Execute(const std::string& line) {
     std::string command = line.substr(0, line.find(' '));
     std::string argument = line.size() > command.size() ? line.substr(command.size() + 1) : "";
     CStationHub& s = *m_station;
-    const CMarkList& roster = s.TableOf(CStationHub::Table::Roster);
+    const CMarkList& roster = s.Roster().List();
 
     if (command == "mark" || command == "unmark") {
         auto name = cp932::FromUtf8(argument);
@@ -209,7 +209,7 @@ void CHeadlessStation::Execute(const std::string& line) {
         }
         Print("END");
     } else if (command == "log") {
-        const CMarkList& log = s.TableOf(CStationHub::Table::Log);
+        const CMarkList& log = s.ChatLog().List();
         for (int row = 0; row < log.RowCount(); ++row) {
             std::string out = "ROW";
             for (int c = 0; c < LogColumn::Count; ++c)

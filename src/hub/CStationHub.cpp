@@ -1,6 +1,5 @@
 #include "hub/CStationHub.h"
 
-#include "station/Columns.h"
 #include "sys/Identity.h"
 #include "text/Cp932.h"
 #include "wire/StationId.h"
@@ -41,18 +40,15 @@ std::string LogProblemText(CDailyLogFile::Problem problem, const std::string& pa
 CStationHub::CStationHub(IStationEvents& events, IStartupSteps& startup,
                          StationEnvironment environment)
     : m_events(events), m_startup(startup), m_env(std::move(environment)),
-      m_settings(m_env.settingsFile),
-      m_logList(CMarkList::Order::Unsorted, CMarkList::Selection::Single, m_env.measure),
-      m_rosterList(CMarkList::Order::Sorted, CMarkList::Selection::Multiple, m_env.measure),
-      m_logFile(m_options, m_env.clock(), m_env.clock),
+      m_settings(m_env.settingsFile), m_logFile(m_options, m_env.clock(), m_env.clock),
       m_chatLog(
-          m_logList, m_options, m_logFile, m_env.clock,
+          m_env.measure, m_options, m_logFile, m_env.clock,
           [this] { return m_stationSettings.m_handleName; },
           [this] { return m_events.WindowTextColour(); }),
-      m_roster(m_rosterList, m_chatLog, m_options, m_templates,
+      m_roster(m_env.measure, m_chatLog, m_options, m_templates,
                CMemberRoster::Callbacks{
                    [this](const std::string& caption) {
-                       m_events.MemberCountChanged(caption, m_rosterList.RowCount());
+                       m_events.MemberCountChanged(caption, m_roster.List().RowCount());
                    },
                    [this] { PostFetchBulletin(); },
                    [this] {
@@ -194,30 +190,23 @@ CStationHub::SendResult CStationHub::SendAction(std::string_view messageUtf8) {
         return SendResult::Unrepresentable;
     if (text->empty())
         return SendResult::Empty;
-    int marks = m_rosterList.CountMarks();
-    if (marks == 0) {
+    const std::vector<std::string> receivers = m_roster.MarkedComputerNames();
+    if (receivers.empty()) {
         m_events.ShowNotice("Gablinx", cp932::Sjis("ユーザを選択しないと送信できません"));
         return SendResult::NoReceiver;
     }
-    const char* word = marks >= 2 ? "SENDM" : "SEND";
-    for (int row = 0; row < m_rosterList.RowCount(); ++row) {
-        if (!m_rosterList.IsMarked(row))
-            continue;
-        auto payload =
-            MakeSendPayload(m_computerName, m_rosterList.Text(row, RosterColumn::Computer), *text);
+    const char* word = receivers.size() >= 2 ? "SENDM" : "SEND";
+    for (const std::string& receiver : receivers) {
+        auto payload = MakeSendPayload(m_computerName, receiver, *text);
         SendDatagram(word, payload.data());
     }
     return SendResult::Sent;
 }
 
 void CStationHub::BeepAction(const std::function<bool()>& shiftDown) {
-    if (m_rosterList.RowCount() == 0)
-        return;
-    for (int row = 0; row < m_rosterList.RowCount(); ++row) {
-        const char* word = m_rosterList.CountMarks() >= 2 ? "BEEPM" : "BEEP";
-        if (!m_rosterList.IsMarked(row))
-            continue;
-        const std::string& receiver = m_rosterList.Text(row, RosterColumn::Computer);
+    const std::vector<std::string> receivers = m_roster.MarkedComputerNames();
+    const char* word = receivers.size() >= 2 ? "BEEPM" : "BEEP";
+    for (const std::string& receiver : receivers) {
         auto payload = MakeBeepPayload(m_computerName, receiver, shiftDown && shiftDown());
         if (receiver == m_computerName) {
             m_events.ShowNotice("Palaverly", cp932::Sjis("送信先が自分ですので中止します"));
@@ -338,8 +327,8 @@ void CStationHub::OnResume() {
     PostRefreshRoster();
 }
 
-int CStationHub::OnLogRowClicked(int controlId, int row) {
-    return m_roster.OnLogRowClicked(controlId, row);
+int CStationHub::OnLogRowClicked(int row) {
+    return m_roster.OnLogRowClicked(row);
 }
 
 void CStationHub::MarkAll(bool marked) {
@@ -350,34 +339,7 @@ void CStationHub::MarkAll(bool marked) {
 }
 
 bool CStationHub::SetMark(std::string_view computerName, bool marked) {
-    for (int row = 0; row < m_rosterList.RowCount(); ++row) {
-        if (m_rosterList.Text(row, RosterColumn::Computer) == computerName) {
-            m_rosterList.SetMark(row, marked, true);
-            return true;
-        }
-    }
-    return false;
-}
-
-CMarkList& CStationHub::MutableTable(Table table) {
-    return table == Table::Roster ? m_rosterList : m_logList;
-}
-
-const CMarkList& CStationHub::TableOf(Table table) const {
-    return table == Table::Roster ? m_rosterList : m_logList;
-}
-
-void CStationHub::SetRowMark(Table table, int row, bool marked) {
-    // The view already shows the selection; redrawing it again would only flicker.
-    MutableTable(table).SetMark(row, marked, false);
-}
-
-void CStationHub::SetFocusedRow(Table table, int row) {
-    MutableTable(table).SetFocusedRow(row);
-}
-
-void CStationHub::SetColumnWidth(Table table, int column, int width) {
-    MutableTable(table).SetColumnWidth(column, width);
+    return m_roster.SetMark(computerName, marked);
 }
 
 void CStationHub::ClearLog() {

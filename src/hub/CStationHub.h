@@ -22,7 +22,6 @@
 #include "sys/Clock.h"
 #include "sys/Firewall.h"
 #include "sys/Identity.h"
-#include "table/CMarkList.h"
 #include "wire/CBroadcastPort.h"
 #include "wire/CDatagramPort.h"
 #include "wire/Datagram.h"
@@ -100,7 +99,8 @@ public:
     void SignOff();
     void OnSuspend(); // BYE
     void OnResume();  // posts the roll call
-    int OnLogRowClicked(int controlId, int row);
+    /// A right click on the chat log with `row` selected: its sender is marked in the roster.
+    int OnLogRowClicked(int row);
     std::optional<std::string> TickerStep(); // one tick; CP932 text to show, if any
 
     /// Sends one datagram; 0, or -1 for a refused command word. Any thread.
@@ -139,16 +139,11 @@ public:
     /// Marks or unmarks the roster row of `computerName` (CP932); false when no row has it.
     bool SetMark(std::string_view computerName, bool marked);
 
-    // --- what the views of the two lists change in them (UI thread) ---
-    enum class Table { Roster, Log };
-    /// The user (un)selected `row` in the view of `table`: its mark.
-    void SetRowMark(Table table, int row, bool marked);
-    /// The row that has the keyboard focus in the view of `table`, or -1.
-    void SetFocusedRow(Table table, int row);
-    /// The user resized a column of the view of `table`.
-    void SetColumnWidth(Table table, int column, int width);
-    /// The rows, columns and marks of a list, for its view; changed only through the hub.
-    const CMarkList& TableOf(Table table) const;
+    // --- the two lists: their rows for the views, and what the views change in them ---
+    const CMemberRoster& Roster() const { return m_roster; }
+    const CChatLog& ChatLog() const { return m_chatLog; }
+    CMarkListEdits RosterViewEdits() { return m_roster.ViewEdits(); }
+    CMarkListEdits LogViewEdits() { return m_chatLog.ViewEdits(); }
 
     // --- the chat log's buttons ---
     void ClearLog();
@@ -194,7 +189,6 @@ private:
         std::string receptionTime;
     };
 
-    CMarkList& MutableTable(Table table);
     void ReceiveLoop();
     void StopReception();
     void RebuildTicker();
@@ -241,8 +235,6 @@ private:
     std::string m_computerName;
     CStationSettings m_stationSettings; // handle name, status (both cut to their fields), placement
 
-    CMarkList m_logList;
-    CMarkList m_rosterList;
     CDailyLogFile m_logFile; // named after the day the station started
     CChatLog m_chatLog;
     CMemberRoster m_roster;

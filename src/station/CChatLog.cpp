@@ -21,9 +21,10 @@ std::string OrSpace(std::optional<std::string_view> text) {
 
 } // namespace
 
-CChatLog::CChatLog(CMarkList& list, const COptionValues& options, CDailyLogFile& logFile,
+CChatLog::CChatLog(TextWidthFn measure, const COptionValues& options, CDailyLogFile& logFile,
                    Clock clock, HandleFn currentHandle, ColourFn windowTextColour)
-    : m_list(list), m_options(options), m_logFile(logFile), m_clock(std::move(clock)),
+    : m_list(CMarkList::Order::Unsorted, CMarkList::Selection::Single, std::move(measure)),
+      m_options(options), m_logFile(logFile), m_clock(std::move(clock)),
       m_currentHandle(std::move(currentHandle)), m_windowTextColour(std::move(windowTextColour)) {}
 
 int CChatLog::AddLogRow(std::optional<std::string_view> receiver,

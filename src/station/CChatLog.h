@@ -3,6 +3,7 @@
 // clearing, reloading and copying a line.
 
 #include "sys/Clock.h"
+#include "table/CMarkList.h"
 
 #include <cstdint>
 #include <functional>
@@ -13,7 +14,6 @@
 namespace palaverly {
 
 class CDailyLogFile;
-class CMarkList;
 struct COptionValues;
 
 class CChatLog {
@@ -34,9 +34,10 @@ public:
                                           const std::string& sender, const std::string& time,
                                           const std::string& kind, const std::string& content)>;
 
-    /// `list` is the unsorted, single-selection list of the view; `options` the live option
-    /// values ("Flg LogOutput", "Color MyMessage"). Without `windowTextColour` rows take black.
-    CChatLog(CMarkList& list, const COptionValues& options, CDailyLogFile& logFile, Clock clock,
+    /// The log keeps its rows in an unsorted, single-selection list measured by `measure`;
+    /// `options` are the live option values ("Flg LogOutput", "Color MyMessage"). Without
+    /// `windowTextColour` rows take black.
+    CChatLog(TextWidthFn measure, const COptionValues& options, CDailyLogFile& logFile, Clock clock,
              HandleFn currentHandle, ColourFn windowTextColour = {});
 
     CChatLog(const CChatLog&) = delete;
@@ -73,6 +74,8 @@ public:
 
     CMarkList& List() { return m_list; }
     const CMarkList& List() const { return m_list; }
+    /// What the log's view changes in its rows.
+    CMarkListEdits ViewEdits() { return CMarkListEdits(m_list); }
 
 private:
     enum class FileWrite { Append, Skip };
@@ -80,7 +83,7 @@ private:
     int AddRow(std::string receiver, std::string sender, std::string time, std::string kind,
                std::string content, FileWrite write);
 
-    CMarkList& m_list;
+    CMarkList m_list;
     const COptionValues& m_options;
     CDailyLogFile& m_logFile;
     Clock m_clock;

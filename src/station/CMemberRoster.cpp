@@ -29,9 +29,10 @@ constexpr const char* kChatLogTitles[] = {"受信者", "送信者", "時刻", "�
 
 } // namespace
 
-CMemberRoster::CMemberRoster(CMarkList& list, CChatLog& chatLog, const COptionValues& options,
+CMemberRoster::CMemberRoster(TextWidthFn measure, CChatLog& chatLog, const COptionValues& options,
                              const CNoticeTemplates& templates, Callbacks callbacks)
-    : m_list(list), m_chatLog(chatLog), m_options(options), m_templates(templates),
+    : m_list(CMarkList::Order::Sorted, CMarkList::Selection::Multiple, std::move(measure)),
+      m_chatLog(chatLog), m_options(options), m_templates(templates),
       m_callbacks(std::move(callbacks)), m_caption(cp932::Sjis("ﾕｰｻﾞｰ情報()")) {
     m_list.AddObserver(this);
 }
@@ -159,8 +160,8 @@ void CMemberRoster::OnMarkAllOff() {
         m_list.SetMark(row, false, true);
 }
 
-int CMemberRoster::OnLogRowClicked(int controlId, int row) {
-    if (controlId != kChatLogControlId || !m_options.m_flgLogClickToUserMarkOn)
+int CMemberRoster::OnLogRowClicked(int row) {
+    if (!m_options.m_flgLogClickToUserMarkOn)
         return 0;
     const CMarkList& log = m_chatLog.List();
     const bool hasSender = row >= 0 && row < log.RowCount();
@@ -170,6 +171,22 @@ int CMemberRoster::OnLogRowClicked(int controlId, int row) {
         m_list.SetMark(r, match, match);
     }
     return 0;
+}
+
+bool CMemberRoster::SetMark(std::string_view computerName, bool marked) {
+    const int row = FindMemberRow(computerName);
+    if (row < 0)
+        return false;
+    m_list.SetMark(row, marked, true);
+    return true;
+}
+
+std::vector<std::string> CMemberRoster::MarkedComputerNames() const {
+    std::vector<std::string> names;
+    for (int row = 0; row < m_list.RowCount(); ++row)
+        if (m_list.IsMarked(row))
+            names.push_back(m_list.Text(row, RosterColumn::Computer));
+    return names;
 }
 
 void CMemberRoster::Clear() {

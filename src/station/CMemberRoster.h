@@ -1,26 +1,23 @@
 #pragma once
 // The member roster: one row per station present, filled from INFO and emptied by BYE.
 
+#include "table/CMarkList.h"
 #include "table/IMarkListObserver.h"
 
 #include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace palaverly {
 
 class CChatLog;
-class CMarkList;
 struct CNoticeTemplates;
 struct COptionValues;
 
 class CMemberRoster : private IMarkListObserver {
 public:
-    /// Control ids of the two lists, as carried by a right click.
-    static constexpr int kChatLogControlId = 1031;
-    static constexpr int kRosterControlId = 1032;
-
     /// Members the roster holds at most. An office LAN has a few dozen stations; only a broken
     /// or hostile LAN (INFOs with ever new computer names) reaches it, and without a limit
     /// such a flood would grow the roster and slow every look-up without end.
@@ -42,10 +39,10 @@ public:
         std::function<void()> rosterFull;
     };
 
-    /// `list` is the sorted, multiple-selection roster list; the chat log receives the login
-    /// and logout notices and owns the other list that SetupListColumns prepares. `options`
-    /// and `templates` are the live settings.
-    CMemberRoster(CMarkList& list, CChatLog& chatLog, const COptionValues& options,
+    /// The roster keeps its rows in a sorted, multiple-selection list measured by `measure`;
+    /// the chat log receives the login and logout notices and owns the other list that
+    /// SetupListColumns prepares. `options` and `templates` are the live settings.
+    CMemberRoster(TextWidthFn measure, CChatLog& chatLog, const COptionValues& options,
                   const CNoticeTemplates& templates, Callbacks callbacks);
 
     ~CMemberRoster() override;
@@ -75,11 +72,15 @@ public:
 
     void OnMarkAllOn();
     void OnMarkAllOff();
-    /// A right click on list `controlId` with `row` selected there: for the chat log, and only
-    /// with "Flg LogClickToUserMarkON", marks exactly the roster rows whose handle equals that
-    /// row's sender. Row -1 or a row that does not exist has no sender: every row is unmarked.
+    /// A right click on the chat log with its `row` selected: only with
+    /// "Flg LogClickToUserMarkON", marks exactly the roster rows whose handle equals that row's
+    /// sender. Row -1 or a row that does not exist has no sender: every row is unmarked.
     /// Returns 0.
-    int OnLogRowClicked(int controlId, int row);
+    int OnLogRowClicked(int row);
+    /// Marks or unmarks the row of `computerName` (CP932); false when no row has it.
+    bool SetMark(std::string_view computerName, bool marked);
+    /// The computer names of the marked rows, top to bottom: the receivers of a message.
+    std::vector<std::string> MarkedComputerNames() const;
 
     /// The roll call's fresh start: every row goes and the default widths return; the caption
     /// keeps its count until the next upsert or removal.
@@ -92,6 +93,8 @@ public:
 
     CMarkList& List() { return m_list; }
     const CMarkList& List() const { return m_list; }
+    /// What the roster's view changes in its rows.
+    CMarkListEdits ViewEdits() { return CMarkListEdits(m_list); }
 
 private:
     void AddNotice(const std::string& templ, const std::string& handle);
@@ -103,7 +106,7 @@ private:
     void OnRowRemoved(int) override { m_indexStale = true; }
     void OnAllRowsRemoved() override { m_indexStale = true; }
 
-    CMarkList& m_list;
+    CMarkList m_list;
     CChatLog& m_chatLog;
     const COptionValues& m_options;
     const CNoticeTemplates& m_templates;

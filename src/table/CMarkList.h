@@ -119,6 +119,21 @@ private:
     mutable std::vector<IMarkListObserver*> m_observers; // watching changes nothing
 };
 
+/// What a view may change in a list that its owner keeps: the user's marks, the focused row and
+/// the column widths. The owner hands it out; the view holds nothing else that writes.
+class CMarkListEdits {
+public:
+    explicit CMarkListEdits(CMarkList& list) : m_list(&list) {}
+
+    /// The view already shows the selection; redrawing it again would only flicker.
+    void SetMark(int row, bool marked) { m_list->SetMark(row, marked, false); }
+    void SetFocusedRow(int row) { m_list->SetFocusedRow(row); }
+    void SetColumnWidth(int column, int width) { m_list->SetColumnWidth(column, width); }
+
+private:
+    CMarkList* m_list;
+};
+
 /// The column-0 order of a sorted list: ASCII letters compare without case, every other byte
 /// by its value; a double-byte character is compared as it is (its trail byte is never folded).
 /// Negative, 0 or positive.

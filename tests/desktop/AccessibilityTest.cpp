@@ -89,7 +89,7 @@ private slots:
         QVERIFY(list);
         QAccessibleTableInterface* table = list->tableInterface();
         QVERIFY(table);
-        const CMarkList& roster = peer.Station().TableOf(CStationHub::Table::Roster);
+        const CMarkList& roster = peer.Station().Roster().List();
         QCOMPARE(table->rowCount(), 2);
         QCOMPARE(table->columnCount(), roster.ColumnCount());
         QStringList headers;

@@ -12,8 +12,8 @@ class CStationHubTestPeer {
 public:
     explicit CStationHubTestPeer(CStationHub& hub) : m_hub(hub) {}
 
-    CMarkList& RosterList() const { return m_hub.m_rosterList; }
-    CMarkList& LogList() const { return m_hub.m_logList; }
+    CMarkList& RosterList() const { return m_hub.m_roster.List(); }
+    CMarkList& LogList() const { return m_hub.m_chatLog.List(); }
     CMemberRoster& Roster() const { return m_hub.m_roster; }
     CChatLog& ChatLog() const { return m_hub.m_chatLog; }
     CNoticeTemplates& Templates() const { return m_hub.m_templates; }

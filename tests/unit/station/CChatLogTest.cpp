@@ -17,18 +17,17 @@ constexpr std::int32_t kWindowText = 0x00223344;
 class ChatLog : public ::testing::Test {
 protected:
     ChatLog()
-        : m_list(CMarkList::Order::Unsorted, CMarkList::Selection::Single, test::ByteWidth),
-          m_file(m_options, m_clock.now, m_clock.AsClock()),
+        : m_file(m_options, m_clock.now, m_clock.AsClock()),
           m_log(
-              m_list, m_options, m_file, m_clock.AsClock(), [this] { return m_handle; },
+              test::ByteWidth, m_options, m_file, m_clock.AsClock(), [this] { return m_handle; },
               [] { return kWindowText; }) {}
 
     test::CFixedClock m_clock;
     COptionValues m_options; // logging off by default
     std::string m_handle = "Taro";
-    CMarkList m_list;
     CDailyLogFile m_file;
     CChatLog m_log;
+    CMarkList& m_list = m_log.List();
 };
 
 } // namespace
@@ -78,10 +77,9 @@ TEST_F(ChatLog, OwnColourOnlyForTheExactHandle) {
 }
 
 TEST_F(ChatLog, WindowTextColourDefaultsToBlack) {
-    CMarkList list(CMarkList::Order::Unsorted, CMarkList::Selection::Single, test::ByteWidth);
-    CChatLog log(list, m_options, m_file, m_clock.AsClock(), {});
+    CChatLog log(test::ByteWidth, m_options, m_file, m_clock.AsClock(), {});
     log.AddLogRow("r", "s", std::nullopt, "k", "c");
-    EXPECT_EQ(list.Colour(0), 0);
+    EXPECT_EQ(log.List().Colour(0), 0);
 }
 
 TEST_F(ChatLog, LineCopyTakesTheSelectedRowsContent) {

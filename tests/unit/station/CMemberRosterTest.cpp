@@ -20,11 +20,10 @@ namespace {
 class MemberRoster : public ::testing::Test {
 protected:
     MemberRoster()
-        : m_logList(CMarkList::Order::Unsorted, CMarkList::Selection::Single, test::ByteWidth),
-          m_rosterList(CMarkList::Order::Sorted, CMarkList::Selection::Multiple, test::ByteWidth),
-          m_file(m_options, m_clock.now, m_clock.AsClock()),
-          m_log(m_logList, m_options, m_file, m_clock.AsClock(), [] { return std::string("Me"); }),
-          m_roster(m_rosterList, m_log, m_options, m_templates,
+        : m_file(m_options, m_clock.now, m_clock.AsClock()),
+          m_log(test::ByteWidth, m_options, m_file, m_clock.AsClock(),
+                [] { return std::string("Me"); }),
+          m_roster(test::ByteWidth, m_log, m_options, m_templates,
                    {[this](const std::string& c) { m_captions.push_back(c); },
                     [this] { ++m_fetches; }}) {
         m_templates.m_texts[2] = "in \"%s\" %s";
@@ -55,13 +54,13 @@ protected:
     test::CFixedClock m_clock;
     COptionValues m_options;
     CNoticeTemplates m_templates;
-    CMarkList m_logList;
-    CMarkList m_rosterList;
     CDailyLogFile m_file;
     CChatLog m_log;
     std::vector<std::string> m_captions;
     int m_fetches = 0;
     CMemberRoster m_roster;
+    CMarkList& m_logList = m_log.List();
+    CMarkList& m_rosterList = m_roster.List();
 };
 
 const std::string kCaptionBase = cp932::Sjis("ﾕｰｻﾞｰ情報");
@@ -214,19 +213,18 @@ TEST_F(MemberRoster, RightClickMarksTheSender) {
     m_log.AddLogRow(std::nullopt, std::nullopt, std::nullopt, "k", "notice");
     m_rosterList.SetMark(0, true, true);
 
-    // Flag off, or a click in the roster itself: nothing changes.
-    m_roster.OnLogRowClicked(CMemberRoster::kChatLogControlId, 0);
-    m_options.m_flgLogClickToUserMarkOn = 1;
-    m_roster.OnLogRowClicked(CMemberRoster::kRosterControlId, 0);
+    // Flag off: nothing changes.
+    m_roster.OnLogRowClicked(0);
     EXPECT_EQ(Marks(), (std::vector<int>{1, 0, 0}));
 
-    EXPECT_EQ(m_roster.OnLogRowClicked(CMemberRoster::kChatLogControlId, 0), 0);
+    m_options.m_flgLogClickToUserMarkOn = 1;
+    EXPECT_EQ(m_roster.OnLogRowClicked(0), 0);
     EXPECT_EQ(Marks(), (std::vector<int>{0, 1, 0}));
 
     // A system notice's sender " " is nobody's handle; no row or a stale row: the same.
     for (int row : {1, -1, 7}) {
         m_rosterList.SetMark(2, true, true);
-        m_roster.OnLogRowClicked(CMemberRoster::kChatLogControlId, row);
+        m_roster.OnLogRowClicked(row);
         EXPECT_EQ(Marks(), (std::vector<int>{0, 0, 0})) << row;
     }
 }

@@ -16,9 +16,9 @@ namespace palaverly::test {
 class CChatLogFixture : public ::testing::Test {
 protected:
     CChatLogFixture()
-        : m_list(CMarkList::Order::Unsorted, CMarkList::Selection::Single, ByteWidth),
-          m_file(m_options, m_clock.now, m_clock.AsClock()),
-          m_log(m_list, m_options, m_file, m_clock.AsClock(), [] { return std::string("Taro"); }) {
+        : m_file(m_options, m_clock.now, m_clock.AsClock()),
+          m_log(ByteWidth, m_options, m_file, m_clock.AsClock(),
+                [] { return std::string("Taro"); }) {
         m_options.m_flgLogOutput = 1;
         m_options.m_logSavePath = m_dir.Path().string();
     }
@@ -29,9 +29,9 @@ protected:
     CTempDir m_dir;
     CFixedClock m_clock;
     COptionValues m_options;
-    CMarkList m_list;
     CDailyLogFile m_file;
     CChatLog m_log;
+    CMarkList& m_list = m_log.List();
 };
 
 } // namespace palaverly::test
