@@ -71,6 +71,14 @@ TEST_F(StationTest, RollCallFillsEveryRosterIncludingTheOwnRow) {
     EXPECT_EQ(a.frontEnd.ready, 1);
     // The login time is the time of the first datagram and is announced in every INFO.
     EXPECT_EQ(a.station->LoginTime(), "09:05'07");
+    lan->now.hour = 11;
+    b.station->RefreshRoster();
+    lan->Pump();
+    EXPECT_EQ(a.station->LoginTime(), "09:05'07");
+    const CMarkList& roster = Peer(b.station).RosterList();
+    const int row = Peer(b.station).Roster().FindMemberRow("PCA");
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(roster.Text(row, RosterColumn::LoginTime), "09:05'07");
 }
 
 TEST_F(StationTest, RepetitionIsDroppedOnceButActedOnAgainAfterAnotherDatagram) {

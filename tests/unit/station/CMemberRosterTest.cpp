@@ -205,6 +205,24 @@ TEST_F(MemberRoster, DefaultTemplatesNameTheHandle) {
     EXPECT_EQ(m_logList.Text(0, 4), cp932::Sjis("ログイン状態を検知  \"Taro\" さんと接続しました"));
 }
 
+TEST_F(MemberRoster, MarkButtonsAndMarksByNameChooseTheReceivers) {
+    Info("PC10", "Cho");
+    Info("PC1", "Aki");
+    Info("PC2", "Bob");
+    m_roster.OnMarkAllOn();
+    EXPECT_EQ(Marks(), (std::vector<int>{1, 1, 1}));
+    m_roster.OnMarkAllOff();
+    EXPECT_EQ(Marks(), (std::vector<int>{0, 0, 0}));
+
+    // Whole names: PC1 is not PC10; the receivers come in roster order.
+    EXPECT_TRUE(m_roster.SetMark("PC10", true));
+    EXPECT_TRUE(m_roster.SetMark("PC1", true));
+    EXPECT_FALSE(m_roster.SetMark("PC", true));
+    EXPECT_EQ(m_roster.MarkedComputerNames(), (std::vector<std::string>{"PC1", "PC10"}));
+    EXPECT_TRUE(m_roster.SetMark("PC1", false));
+    EXPECT_EQ(m_roster.MarkedComputerNames(), (std::vector<std::string>{"PC10"}));
+}
+
 TEST_F(MemberRoster, RightClickMarksTheSender) {
     Info("PC1", "Aki");
     Info("PC2", "Bob");
