@@ -9,7 +9,13 @@
 
 namespace palaverly {
 
-std::string FitText(std::string_view text, int width, int margin, const TextWidthFn& measure) {
+std::string FitText(std::string_view cell, int width, int margin, const TextWidthFn& measure) {
+    std::string drawn;
+    std::string_view text = cell;
+    if (text.size() > kDrawnCellLimit) {
+        drawn = cp932::CutToBytes(cell, kDrawnCellLimit);
+        text = drawn;
+    }
     if (text.empty() || margin + measure(text) <= width)
         return std::string(text);
 

@@ -12,11 +12,16 @@ namespace palaverly {
 /// its font metrics; the headless station and tests use a fixed width per byte.
 using TextWidthFn = std::function<int(std::string_view cp932)>;
 
-/// The text to draw in `width` pixels with `margin` pixels reserved: the text itself when
+/// Bytes of a cell that are drawn at most, as Windows stations draw them; the rest of a longer
+/// cell (a reloaded line may hold 1,022) stays in the row and in the file.
+inline constexpr std::size_t kDrawnCellLimit = 259;
+
+/// The text to draw in `width` pixels with `margin` pixels reserved, of its first
+/// kDrawnCellLimit bytes (cut on a character boundary): that text itself when
 /// margin + its width fits, otherwise a copy shortened from its end one character at a time
 /// (a double-byte character is one character and is never split) until margin + "..." + copy
 /// fits or one character is left, followed by "...". An empty text comes back empty.
-std::string FitText(std::string_view text, int width, int margin, const TextWidthFn& measure);
+std::string FitText(std::string_view cell, int width, int margin, const TextWidthFn& measure);
 
 /// `measure` with a memory of the widths it gave: rows that share a text (a time, a sender, a
 /// kind) are measured once, not once per row, and the same holds for every repaint. At most

@@ -253,6 +253,11 @@ TEST(FitText, ShortensByWholeCharacters) {
         {"A" + kan + "BCD", 5, 0, "A..."}, // a byte cut would leave a lone lead byte
         {"x", 0, 12, "x..."},
         {cp932::Sjis("ｱｲｳｴｵｶ"), 5, 0, cp932::Sjis("ｱｲ") + "..."}, // half-width: one byte each
+        // Only the first 259 bytes are drawn, never half a character.
+        {std::string(300, 'x'), 1000, 0, std::string(259, 'x')},
+        {"x" + std::string(150, ' ') + kan + std::string(200, 'y'), 1000, 0,
+         "x" + std::string(150, ' ') + kan + std::string(106, 'y')},
+        {std::string(258, 'x') + kan, 1000, 0, std::string(258, 'x')},
     };
     for (const Case& c : cases) {
         std::vector<std::string> measured;
