@@ -74,6 +74,36 @@ def skip_unless_root(what="this test"):
         sys.exit(SKIP_RETURN_CODE)
 
 
+def test_main(scope, what, programs=(), optional=(), tools=(), deadline=None, check=None):
+    """The start every LAN test script shares: the program paths of its command line (--name
+    becomes scope["NAME"], made absolute), root, the tools it needs, its own `check` (a reason
+    to skip, or None), the deadline; then its unittest cases. A run whose every case was
+    skipped ends with the CTest skip code."""
+    import argparse
+    import unittest
+    parser = argparse.ArgumentParser()
+    for name in programs:
+        parser.add_argument("--" + name, required=True)
+    for name in optional:
+        parser.add_argument("--" + name)
+    args, rest = parser.parse_known_args()
+    for name, value in vars(args).items():
+        scope[name.upper()] = os.path.abspath(value) if value else None
+    skip_unless_root(what)
+    missing = [tool for tool in tools if shutil.which(tool) is None]
+    reason = f"{', '.join(missing)} missing" if missing else check() if check else None
+    if reason:
+        print(f"SKIPPED: {what} needs {reason}", flush=True)
+        sys.exit(SKIP_RETURN_CODE)
+    if deadline:
+        arm_deadline(deadline)
+    result = unittest.main(argv=[sys.argv[0], *rest], verbosity=2, exit=False).result
+    if not result.wasSuccessful():
+        sys.exit(1)
+    sys.exit(SKIP_RETURN_CODE if result.testsRun and len(result.skipped) == result.testsRun
+             else 0)
+
+
 def arm_deadline(seconds):
     """Ends the run (with cleanup) if it is still going after `seconds`: a hung step must not
     leave the harness to a SIGKILL from outside, which no cleanup survives."""

@@ -6,7 +6,6 @@ sent, a datagram seen everywhere before the next is sent), so no step relies on 
 timeouts only bound a failing run.
 """
 
-import argparse
 import os
 import sys
 import unittest
@@ -154,16 +153,5 @@ class BroadcastPortOnLan(unittest.TestCase):
                 self.assertEqual(wire.wait(STEP), 0)
 
 
-def main():
-    global PROBE
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--probe", required=True)
-    args, rest = parser.parse_known_args()
-    PROBE = os.path.abspath(args.probe)
-    netlan.skip_unless_root("the broadcast-port LAN test")
-    netlan.arm_deadline(50)
-    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
-
-
 if __name__ == "__main__":
-    main()
+    netlan.test_main(globals(), "the broadcast-port LAN test", ["probe"], deadline=50)

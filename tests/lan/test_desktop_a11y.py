@@ -3,12 +3,9 @@
 (a11y_driver.py inside that host's own session bus and display), sends a message to a
 headless station on another host, which logs it."""
 
-import argparse
 import os
-import shutil
 import subprocess
 import sys
-import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -73,28 +70,9 @@ class DesktopThroughAccessibility(unittest.TestCase):
             xvfb.stop()
 
 
-def main():
-    global DESKTOP, STATION
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--desktop", required=True)
-    parser.add_argument("--station", required=True)
-    args, rest = parser.parse_known_args()
-    DESKTOP, STATION = os.path.abspath(args.desktop), os.path.abspath(args.station)
-    netlan.skip_unless_root("the desktop accessibility test")
-    for tool in ("Xvfb", "dbus-run-session", "dbus-send"):
-        if not shutil.which(tool):
-            print(f"SKIP: {tool} missing")
-            sys.exit(77)
-    if subprocess.run([sys.executable, "-c", "import pyatspi"],
-                      capture_output=True).returncode != 0:
-        print("SKIP: python3-pyatspi missing")
-        sys.exit(77)
-    netlan.arm_deadline(120)
-    result = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, exit=False).result
-    if result.skipped and not result.failures and not result.errors:
-        sys.exit(77)
-    sys.exit(0 if result.wasSuccessful() else 1)
-
-
 if __name__ == "__main__":
-    main()
+    netlan.test_main(globals(), "the desktop accessibility test", ["desktop", "station"],
+                     tools=["Xvfb", "dbus-run-session", "dbus-send"], deadline=120,
+                     check=lambda: None if subprocess.run(
+                         [sys.executable, "-c", "import pyatspi"],
+                         capture_output=True).returncode == 0 else "python3-pyatspi")

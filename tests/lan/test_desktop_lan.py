@@ -4,11 +4,9 @@ another exchange a message both ways. The desktop side is driven with xdotool: a
 roster row of the peer, the text typed into the message edit and Enter (the settings turn on
 sending with Enter); then bursts from a probe. Optionally saves a screenshot (--screenshot PATH)."""
 
-import argparse
 import collections
 import contextlib
 import os
-import shutil
 import sys
 import time
 import unittest
@@ -121,24 +119,6 @@ class DesktopOnLan(unittest.TestCase):
             xvfb.stop()
 
 
-def main():
-    global DESKTOP, STATION, PROBE, SCREENSHOT
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--desktop", required=True)
-    parser.add_argument("--station", required=True)
-    parser.add_argument("--probe", required=True)
-    parser.add_argument("--screenshot")
-    args, rest = parser.parse_known_args()
-    DESKTOP, STATION, PROBE = map(os.path.abspath, (args.desktop, args.station, args.probe))
-    SCREENSHOT = os.path.abspath(args.screenshot) if args.screenshot else None
-    netlan.skip_unless_root("the desktop LAN test")
-    for tool in ("Xvfb", "xdotool"):
-        if not shutil.which(tool):
-            print(f"SKIP: {tool} missing")
-            sys.exit(77)
-    netlan.arm_deadline(150)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
-
-
 if __name__ == "__main__":
-    main()
+    netlan.test_main(globals(), "the desktop LAN test", ["desktop", "station", "probe"],
+                     optional=["screenshot"], tools=["Xvfb", "xdotool"], deadline=150)

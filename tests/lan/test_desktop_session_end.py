@@ -12,7 +12,6 @@ server, while a listener on a second host hears what goes out on the LAN:
 Each time the peer hears "BYE" and the settings file holds the handle, status and placement the
 user typed and set before. Run one case with its name as the only test argument."""
 
-import argparse
 import os
 import shutil
 import signal
@@ -192,25 +191,6 @@ class SessionEnd(unittest.TestCase):
         compositor.wait(STEP)
 
 
-def main():
-    global DESKTOP, PROBE
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--desktop", required=True)
-    parser.add_argument("--probe", required=True)
-    args, rest = parser.parse_known_args()
-    DESKTOP, PROBE = os.path.abspath(args.desktop), os.path.abspath(args.probe)
-    netlan.skip_unless_root("the desktop session-end test")
-    for tool in ("Xvfb", "xdotool"):
-        if not shutil.which(tool):
-            print(f"SKIP: {tool} missing")
-            sys.exit(77)
-    netlan.arm_deadline(110)
-    result = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, exit=False).result
-    if not result.wasSuccessful():
-        sys.exit(1)
-    # A case that could not run for want of a component is a skip for CTest.
-    sys.exit(77 if result.testsRun and len(result.skipped) == result.testsRun else 0)
-
-
 if __name__ == "__main__":
-    main()
+    netlan.test_main(globals(), "the desktop session-end test", ["desktop", "probe"],
+                     tools=["Xvfb", "xdotool"], deadline=110)

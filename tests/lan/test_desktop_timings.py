@@ -5,9 +5,7 @@ every timing stored as 0, as a negative number and as 999999; a listener on a fo
 counts the "GETM" each one broadcasts over ten seconds, and each program's CPU time (not the
 wall clock) is read from /proc over the same ten seconds."""
 
-import argparse
 import os
-import shutil
 import sys
 import time
 import unittest
@@ -106,20 +104,6 @@ class HandEditedTimings(unittest.TestCase):
                 program.stop()
 
 
-def main():
-    global DESKTOP, PROBE
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--desktop", required=True)
-    parser.add_argument("--probe", required=True)
-    args, rest = parser.parse_known_args()
-    DESKTOP, PROBE = os.path.abspath(args.desktop), os.path.abspath(args.probe)
-    netlan.skip_unless_root("the desktop timings test")
-    if not shutil.which("Xvfb"):
-        print("SKIP: Xvfb missing")
-        sys.exit(77)
-    netlan.arm_deadline(55)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
-
-
 if __name__ == "__main__":
-    main()
+    netlan.test_main(globals(), "the desktop timings test", ["desktop", "probe"],
+                     tools=["Xvfb"], deadline=55)

@@ -8,7 +8,6 @@ every copy on the wire) plh5 on A and plh6 on B.
 plh1 and plh4 name each other in "BroadcastAddresses", so they chat across the router.
 """
 
-import argparse
 import os
 import sys
 import unittest
@@ -144,10 +143,4 @@ class MultiHomed(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--station", required=True)
-    parser.add_argument("--probe", required=True)
-    args, rest = parser.parse_known_args()
-    STATION, PROBE = os.path.abspath(args.station), os.path.abspath(args.probe)
-    netlan.skip_unless_root("the multi-homed station test")
-    unittest.main(argv=[sys.argv[0]] + rest)
+    netlan.test_main(globals(), "the multi-homed station test", ["station", "probe"])

@@ -214,6 +214,4 @@ class NothingLeftBehind(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    netlan.skip_unless_root("the virtual-LAN harness test")
-    netlan.arm_deadline(50)
-    unittest.main(verbosity=2)
+    netlan.test_main(globals(), "the virtual-LAN harness test", deadline=50)

@@ -7,7 +7,6 @@ Each step waits for the lines that prove the previous one happened; timeouts onl
 failing run.
 """
 
-import argparse
 import os
 import pathlib
 import re
@@ -380,16 +379,5 @@ class Reach(unittest.TestCase):
         self.assertEqual(self.notices(self.server), [])
 
 
-def main():
-    global STATION
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--station", required=True)
-    args, rest = parser.parse_known_args()
-    STATION = os.path.abspath(args.station)
-    netlan.skip_unless_root("the headless-station LAN test")
-    netlan.arm_deadline(170)
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
-
-
 if __name__ == "__main__":
-    main()
+    netlan.test_main(globals(), "the headless-station LAN test", ["station"], deadline=170)

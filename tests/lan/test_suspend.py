@@ -9,9 +9,7 @@ private system bus. plh1 runs the desktop program (offscreen), plh2 a headless p
 - PrepareForSleep(false): the inhibitor is taken again and a roll call brings plh1 back.
 """
 
-import argparse
 import os
-import shutil
 import signal
 import sys
 import time
@@ -163,15 +161,8 @@ class Suspend(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--desktop", required=True)
-    parser.add_argument("--station", required=True)
-    args, rest = parser.parse_known_args()
-    DESKTOP, STATION = os.path.abspath(args.desktop), os.path.abspath(args.station)
-    netlan.skip_unless_root("the suspend test")
-    missing = [t for t in ("dbus-daemon", "strace") if shutil.which(t) is None]
-    if dbus is None or missing or not os.path.exists(
-            "/usr/lib/python3/dist-packages/dbusmock/templates/logind.py"):
-        print(f"SKIPPED: needs python3-dbusmock, dbus and strace (missing: {missing})")
-        sys.exit(netlan.SKIP_RETURN_CODE)
-    unittest.main(argv=[sys.argv[0]] + rest)
+    netlan.test_main(
+        globals(), "the suspend test", ["desktop", "station"], tools=["dbus-daemon", "strace"],
+        check=lambda: None if dbus is not None and os.path.exists(
+            "/usr/lib/python3/dist-packages/dbusmock/templates/logind.py")
+        else "python3-dbusmock")
