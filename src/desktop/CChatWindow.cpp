@@ -91,8 +91,8 @@ CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop,
     CDialogCommands::Hooks hooks;
     hooks.optionsSaved = [this] { RestartTimersAfterSave(); };
     hooks.infoSaved = [this] { m_station->PostFetchBulletin(); };
-    m_dialogs =
-        std::make_unique<CDialogCommands>(*m_station, m_layout.Units().Font(), std::move(hooks));
+    m_dialogs = std::make_unique<CDialogCommands>(m_station->Settings(), m_layout.Units().Font(),
+                                                  std::move(hooks));
     connect(this, &CChatWindow::OptionsRequested, m_dialogs.get(), &CDialogCommands::OpenOptions);
     connect(this, &CChatWindow::PhrasesRequested, m_dialogs.get(), &CDialogCommands::OpenPhrases);
     connect(this, &CChatWindow::InfoRequested, m_dialogs.get(), &CDialogCommands::OpenInfo);
@@ -230,7 +230,8 @@ void CChatWindow::CreateControls() {
 
 void CChatWindow::OpenLogSearch() {
     if (!m_logSearch) {
-        m_logSearch = new CLogSearchDialog(m_station->Options(), m_layout.Units().Font(), this);
+        m_logSearch =
+            new CLogSearchDialog(m_station->Settings().Options(), m_layout.Units().Font(), this);
         m_logSearch->setAttribute(Qt::WA_DeleteOnClose);
         m_logSearch->setWindowIcon(windowIcon());
     }
@@ -265,7 +266,7 @@ void CChatWindow::CreateTrayMenu() {
 
 std::unique_ptr<QMenu> CChatWindow::BuildPhraseMenu() {
     auto menu = std::make_unique<QMenu>();
-    const auto& phrases = m_station->Phrases().m_phrases;
+    const auto& phrases = m_station->Settings().Phrases().m_phrases;
     for (int n = 1; n <= CPhraseValues::kCount; ++n) {
         const std::string& phrase = phrases[static_cast<std::size_t>(n - 1)];
         if (phrase.empty())
@@ -307,8 +308,9 @@ void CChatWindow::OnCommand(int id) {
         break;
     default:
         if (id >= kCmdPhraseFirst && id < kCmdPhraseFirst + CPhraseValues::kCount) {
-            const auto& phrase =
-                m_station->Phrases().m_phrases[static_cast<std::size_t>(id - kCmdPhraseFirst)];
+            const auto& phrase = m_station->Settings()
+                                     .Phrases()
+                                     .m_phrases[static_cast<std::size_t>(id - kCmdPhraseFirst)];
             InsertIntoMessage(FromCp932(phrase));
         }
         break;
@@ -456,7 +458,7 @@ void CChatWindow::MessageArrived(const IncomingMessage& message) {
     m_unread.Add(
         FromCp932(message.senderHandle.empty() ? message.senderComputer : message.senderHandle));
     ShowUnread();
-    if (m_station->Options().m_flgDesktopNotify != 0)
+    if (m_station->Settings().Options().m_flgDesktopNotify != 0)
         m_notifier->Arrived(message);
 }
 
@@ -492,7 +494,8 @@ void CChatWindow::OnTrayHostChanged(bool available) {
     m_trayAvailable = available;
     if (available) {
         // A window minimized only because it could not hide now hides, as it was asked to.
-        if (isVisible() && isMinimized() && !m_station->Options().m_flgChatWindowCloseAndHide)
+        if (isVisible() && isMinimized() &&
+            !m_station->Settings().Options().m_flgChatWindowCloseAndHide)
             hide();
     } else if (!isVisible()) {
         // The host went with the icon: a hidden window would be out of reach.
@@ -512,7 +515,7 @@ void CChatWindow::StartTimers() {
 
 void CChatWindow::RestartTimersAfterSave() {
     // The auto-hide timer keeps its phase: it reads its setting on every tick.
-    const COptionValues& options = m_station->Options();
+    const COptionValues& options = m_station->Settings().Options();
     m_timers.Set(kTickerTimer, CWindowTimers::TickerPeriod(options.m_scrollTimming));
     m_timers.Set(kBulletinTimer, CWindowTimers::BulletinPeriod(options.m_msgDownloadTimming));
 }
@@ -549,14 +552,14 @@ void CChatWindow::ShowAction() {
 
 void CChatWindow::HideAction() {
     // Without a tray a hidden window could never come back: it minimizes instead.
-    if (m_station->Options().m_flgChatWindowCloseAndHide || !m_trayAvailable)
+    if (m_station->Settings().Options().m_flgChatWindowCloseAndHide || !m_trayAvailable)
         showMinimized();
     else
         hide();
 }
 
 void CChatWindow::CloseBehaviour() {
-    if (m_station->Options().m_flgCloseToUnload)
+    if (m_station->Settings().Options().m_flgCloseToUnload)
         QuitResident();
     else
         HideAction();
@@ -583,7 +586,8 @@ void CChatWindow::OnTimer(int id) {
     case kAutoHideTimer:
         if (!m_armed)
             return;
-        if (++m_idleCount > CWindowTimers::AutoHideTicks(m_station->Options().m_autoCloseTimming)) {
+        if (++m_idleCount >
+            CWindowTimers::AutoHideTicks(m_station->Settings().Options().m_autoCloseTimming)) {
             m_idleCount = 0;
             ToggleWindow();
         }
@@ -615,7 +619,7 @@ void CChatWindow::OnSend() {
     if (result != CStationHub::SendResult::Sent)
         return;
     m_idleCount = 0;
-    if (m_station->Options().m_flgClearAfterInput) {
+    if (m_station->Settings().Options().m_flgClearAfterInput) {
         m_takenMessage.clear();
         // Selected and deleted, so that the user can undo it.
         m_messageEdit->selectAll();
@@ -624,7 +628,7 @@ void CChatWindow::OnSend() {
 }
 
 void CChatWindow::OnOk() {
-    if (m_station->Options().m_flgTransmissionWithEnter)
+    if (m_station->Settings().Options().m_flgTransmissionWithEnter)
         OnSend();
 }
 
@@ -780,7 +784,7 @@ enum ShowState : std::uint32_t { kHidden = 0, kNormal = 1, kMinimized = 2, kMaxi
 } // namespace
 
 void CChatWindow::RestorePlacement() {
-    const std::optional<CWindowPos> placement = m_station->Placement();
+    const std::optional<CWindowPos> placement = m_station->Settings().Placement();
     if (placement)
         m_storedPosition = QPoint(placement->m_left, placement->m_top);
     // Computed wide: the edges may be any 32-bit numbers.
@@ -820,13 +824,13 @@ void CChatWindow::RestorePlacement() {
 }
 
 void CChatWindow::SavePlacement() {
-    m_station->SetPlacement(CurrentPlacement());
+    m_station->Settings().SetPlacement(CurrentPlacement());
 }
 
 void CChatWindow::NotePlacement() {
     if (m_shutDown || m_restoringPlacement)
         return;
-    m_station->SetPlacement(CurrentPlacement());
+    m_station->Settings().SetPlacement(CurrentPlacement());
 }
 
 CWindowPos CChatWindow::CurrentPlacement() const {

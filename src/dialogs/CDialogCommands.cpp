@@ -1,13 +1,12 @@
 #include "dialogs/CDialogCommands.h"
 
-#include "hub/CStationHub.h"
 #include "wire/Datagram.h"
 
 namespace palaverly {
 
-CDialogCommands::CDialogCommands(CStationHub& station, const QFont& font, Hooks hooks,
+CDialogCommands::CDialogCommands(CLiveSettings& settings, const QFont& font, Hooks hooks,
                                  QObject* parent)
-    : QObject(parent), m_station(station), m_units(font), m_hooks(std::move(hooks)) {}
+    : QObject(parent), m_settings(settings), m_units(font), m_hooks(std::move(hooks)) {}
 
 CDialogCommands::~CDialogCommands() {
     for (auto& dialog : m_open)
@@ -42,9 +41,9 @@ void CDialogCommands::OpenOptions() {
     if (BringToFront(Kind::Options))
         return;
     Run(Kind::Options,
-        new COptionDlg(
-            Binding<COptionValues>(&CStationHub::ReloadOptions, &CStationHub::SaveOptions), m_units,
-            m_hooks.pickers, m_hooks.notice),
+        new COptionDlg(CSettingsBinding<COptionValues>::Live(
+                           m_settings, &CLiveSettings::ReloadOptions, &CLiveSettings::SaveOptions),
+                       m_units, m_hooks.pickers, m_hooks.notice),
         m_hooks.optionsSaved);
 }
 
@@ -53,9 +52,9 @@ void CDialogCommands::OpenPhrases() {
         return;
     // The phrase menu reads the phrases each time it opens: nothing follows a save.
     Run(Kind::Phrases,
-        new CPhraseDlg(
-            Binding<CPhraseValues>(&CStationHub::ReloadPhrases, &CStationHub::SavePhrases), m_units,
-            m_hooks.notice),
+        new CPhraseDlg(CSettingsBinding<CPhraseValues>::Live(
+                           m_settings, &CLiveSettings::ReloadPhrases, &CLiveSettings::SavePhrases),
+                       m_units, m_hooks.notice),
         {});
 }
 
@@ -63,7 +62,8 @@ void CDialogCommands::OpenInfo() {
     if (BringToFront(Kind::Info))
         return;
     Run(Kind::Info,
-        new CInfoDlg(Binding<CInfoValues>(&CStationHub::ReloadInfo, &CStationHub::SaveInfo),
+        new CInfoDlg(CSettingsBinding<CInfoValues>::Live(m_settings, &CLiveSettings::ReloadInfo,
+                                                         &CLiveSettings::SaveInfo),
                      m_units, m_hooks.notice),
         m_hooks.infoSaved);
 }

@@ -17,7 +17,7 @@
 
 namespace palaverly {
 
-class CStationHub;
+class CLiveSettings;
 
 class CDialogCommands : public QObject {
     Q_OBJECT
@@ -32,7 +32,7 @@ public:
         CTemplateDialog::NoticeFn notice;
     };
 
-    CDialogCommands(CStationHub& station, const QFont& font, Hooks hooks,
+    CDialogCommands(CLiveSettings& settings, const QFont& font, Hooks hooks,
                     QObject* parent = nullptr);
     /// Closes any dialog still open, as Cancel.
     ~CDialogCommands() override;
@@ -53,15 +53,9 @@ signals:
 private:
     static std::size_t Index(Kind kind) { return static_cast<std::size_t>(kind); }
     bool BringToFront(Kind kind);
-    template <class Values>
-    CSettingsBinding<Values> Binding(const Values& (CStationHub::*reload)(),
-                                     int (CStationHub::*save)(const Values&)) {
-        return {[this, reload] { return (m_station.*reload)(); },
-                [this, save](const Values& values) { return (m_station.*save)(values); }};
-    }
     void Run(Kind kind, QDialog* dialog, std::function<void()> afterSave);
 
-    CStationHub& m_station;
+    CLiveSettings& m_settings;
     CDialogUnits m_units;
     Hooks m_hooks;
     std::array<QPointer<QDialog>, 4> m_open;

@@ -124,7 +124,7 @@ void CHeadlessStation::Popup() {
 
 void CHeadlessStation::CloseRequested() {
     // There is no window to hide: only "Flg CloseToUnload" makes a close do anything here.
-    if (m_station->Options().m_flgCloseToUnload)
+    if (m_station->Settings().Options().m_flgCloseToUnload)
         m_finished = true;
 }
 
@@ -221,7 +221,7 @@ void CHeadlessStation::Execute(const std::string& line) {
         auto needle = cp932::FromUtf8(argument);
         if (!needle)
             return Print("ERROR\tcannot be sent in Shift-JIS: " + argument);
-        std::optional<std::filesystem::path> folder = CLogSearch::LogFolder(s.Options());
+        std::optional<std::filesystem::path> folder = CLogSearch::LogFolder(s.Settings().Options());
         std::vector<LogSearchHit> hits;
         if (folder)
             hits = CLogSearch::Search(*folder, *needle);

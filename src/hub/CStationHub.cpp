@@ -82,10 +82,7 @@ int CStationHub::Initialize() {
         });
     m_startup.AddTrayIcon();
 
-    m_options.LoadSettings(m_settings);
-    m_info.LoadSettings(m_settings);
-    m_phrases.LoadSettings(m_settings);
-    m_stationSettings.LoadSettings(m_settings, m_env.userName ? m_env.userName() : std::string());
+    m_settings.LoadSettings(m_env.userName ? m_env.userName() : std::string());
     m_ticker.SetText(m_info.m_localMessage);
     m_initialized = true;
     m_startup.RestorePlacement();
@@ -104,7 +101,7 @@ int CStationHub::Initialize() {
         cp932::CutToBytes(m_env.computerName ? m_env.computerName() : host, kComputerNameMaxBytes);
     CDailyLogFile::EnsureDefaultLogFolder(m_options);
 
-    m_templates.LoadSettings(m_settings);
+    m_settings.LoadTemplates();
 
     m_stationSettings.m_status = cp932::CutToBytes(m_stationSettings.m_status, kStatusLimit);
     m_startup.SetEditTexts(Handle(), Status());
@@ -152,9 +149,9 @@ void CStationHub::Shutdown() {
     m_port.reset();
     // Without an identity the handle and status were never in use: the stored ones stay.
     if (!m_computerName.empty())
-        m_stationSettings.SaveSettings(m_settings);
-    else if (m_stationSettings.m_windowPos)
-        m_settings.WriteSetting("WindowPos", m_stationSettings.m_windowPos->Format());
+        m_settings.SaveStation();
+    else
+        m_settings.SavePlacement();
 }
 
 std::string CStationHub::LoginTime() const {
@@ -352,36 +349,6 @@ int CStationHub::ReloadLog() {
 
 std::optional<std::string> CStationHub::CopyLogLine() const {
     return m_chatLog.OnLineCopy();
-}
-
-const COptionValues& CStationHub::ReloadOptions() {
-    m_options.LoadSettings(m_settings);
-    return m_options;
-}
-
-const CInfoValues& CStationHub::ReloadInfo() {
-    m_info.LoadSettings(m_settings);
-    return m_info;
-}
-
-const CPhraseValues& CStationHub::ReloadPhrases() {
-    m_phrases.LoadSettings(m_settings);
-    return m_phrases;
-}
-
-int CStationHub::SaveOptions(const COptionValues& values) {
-    m_options = values;
-    return m_options.SaveSettings(m_settings);
-}
-
-int CStationHub::SaveInfo(const CInfoValues& values) {
-    m_info = values;
-    return m_info.SaveSettings(m_settings);
-}
-
-int CStationHub::SavePhrases(const CPhraseValues& values) {
-    m_phrases = values;
-    return m_phrases.SaveSettings(m_settings);
 }
 
 std::optional<std::string> CStationHub::TickerStep() {

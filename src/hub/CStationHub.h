@@ -7,12 +7,7 @@
 #include "hub/CAnswerLimiter.h"
 #include "hub/CReachWatch.h"
 #include "hub/IChatFrontEnd.h"
-#include "settings/CInfoValues.h"
-#include "settings/CNoticeTemplates.h"
-#include "settings/COptionValues.h"
-#include "settings/CPhraseValues.h"
-#include "settings/CSettingsStore.h"
-#include "settings/CStationSettings.h"
+#include "settings/CLiveSettings.h"
 #include "station/CBulletinStore.h"
 #include "station/CChatLog.h"
 #include "station/CDailyLogFile.h"
@@ -153,25 +148,9 @@ public:
     /// The content of the selected log row, for the message edit (CP932); nothing without one.
     std::optional<std::string> CopyLogLine() const;
 
-    // --- settings: the live values, and their saves from the dialogs ---
-    const COptionValues& Options() const { return m_options; }
-    const CInfoValues& Info() const { return m_info; }
-    const CPhraseValues& Phrases() const { return m_phrases; }
-    const CSettingsStore& Settings() const { return m_settings; }
-    /// Writes the values to the settings file and makes them the live ones. The store's
-    /// result: 0, or -1 when the file could not be written (the live values change anyway,
-    /// as the dialog showed them).
-    /// Reloads the live values from the settings file (a dialog opens on what is stored).
-    const COptionValues& ReloadOptions();
-    const CInfoValues& ReloadInfo();
-    const CPhraseValues& ReloadPhrases();
-    int SaveOptions(const COptionValues& values);
-    int SaveInfo(const CInfoValues& values);
-    int SavePhrases(const CPhraseValues& values);
-    /// The window placement read at start-up ("WindowPos"); none when it was missing or bad.
-    std::optional<CWindowPos> Placement() const { return m_stationSettings.m_windowPos; }
-    /// The placement to write at shutdown, with the handle name and the status.
-    void SetPlacement(const CWindowPos& placement) { m_stationSettings.m_windowPos = placement; }
+    // --- settings: the live values, which the dialogs reload and save ---
+    CLiveSettings& Settings() { return m_settings; }
+    const CLiveSettings& Settings() const { return m_settings; }
 
     // --- identity and what the station shows ---
     const std::string& Handle() const { return m_stationSettings.m_handleName; }
@@ -225,15 +204,16 @@ private:
     IStationEvents& m_events;
     IStartupSteps& m_startup;
     StationEnvironment m_env;
-    CSettingsStore m_settings;
-    COptionValues m_options;
-    CInfoValues m_info;
-    CPhraseValues m_phrases;
-    CNoticeTemplates m_templates;
+    CLiveSettings m_settings;
+    // What the station reads of the live values; the dialogs replace them through m_settings.
+    const COptionValues& m_options = m_settings.Options();
+    const CInfoValues& m_info = m_settings.Info();
+    const CNoticeTemplates& m_templates = m_settings.Templates();
 
     std::string m_stationId;
     std::string m_computerName;
-    CStationSettings m_stationSettings; // handle name, status (both cut to their fields), placement
+    CStationSettings& m_stationSettings =
+        m_settings.Station(); // handle, status (both cut), placement
 
     CDailyLogFile m_logFile; // named after the day the station started
     CChatLog m_chatLog;

@@ -13,7 +13,7 @@ public:
     /// Right after the transport: the tray icon.
     virtual void AddTrayIcon() {}
     /// After the settings are loaded: the window's icons and its saved placement
-    /// (CStationHub::Placement()).
+    /// (CLiveSettings::Placement()).
     virtual void RestorePlacement() {}
     /// The handle and status edits take the stored texts (CP932).
     virtual void SetEditTexts(const std::string& /*handle*/, const std::string& /*status*/) {}

@@ -747,7 +747,7 @@ void ChatWindowTest::logSearchFindsEveryDayAndShowsTheHitAmongItsRows() {
     CDesktopLan lan;
     auto& a = lan.Add("PCA", "Alice");
     CChatWindow& w = *a.window;
-    const std::filesystem::path folder = Peer(w).Station().Options().m_logSavePath;
+    const std::filesystem::path folder = Peer(w).Station().Settings().Options().m_logSavePath;
     std::filesystem::create_directories(folder);
     const auto plant = [&](const char* name, const std::string& bytes) {
         std::ofstream(folder / name, std::ios::binary) << bytes;

@@ -38,7 +38,7 @@ struct CCommandsFixture {
         hooks.notice = [this](QWidget*, const QString& caption, const QString& text) {
             notices.emplace_back(caption, text);
         };
-        commands = std::make_unique<CDialogCommands>(Peer(Window()).Station(),
+        commands = std::make_unique<CDialogCommands>(Peer(Window()).Station().Settings(),
                                                      CDialogUnits::DialogFont(), hooks);
         lan.Pump();
         lan.TakeSent();
@@ -196,7 +196,7 @@ void DialogCommandsTest::infoFirstStartAndTheBuiltInText() {
     f.lan.Pump();
     QCOMPARE(f.SentWords(), QStringList{"GETM"});
     // The built-in text goes to the file whole and comes back as itself, from the program.
-    const CSettingsStore& store = Peer(Peer(f.Window()).Station()).Settings();
+    const CSettingsStore& store = Peer(f.Window()).Station().Settings().Store();
     QVERIFY(!store.ReadText("Info Msg01", 128));
     QCOMPARE(store.ReadText("Info Msg01", 1024), CInfoValues::DefaultLocalMessage());
     CInfoValues restarted;
@@ -225,7 +225,7 @@ void DialogCommandsTest::infoRefusesWhatWouldNotComeBack() {
     QCOMPARE(f.notices.size(), std::size_t{1});
     QCOMPARE(f.notices[0].first, QStringLiteral("ｲﾝﾌｫﾒｰｼｮﾝ設定"));
     QVERIFY(dialog->isVisible());
-    QVERIFY(!Peer(Peer(f.Window()).Station()).Settings().ReadText("Info Msg01", 1024));
+    QVERIFY(!Peer(f.Window()).Station().Settings().Store().ReadText("Info Msg01", 1024));
     f.lan.Pump();
     QVERIFY(f.SentWords().isEmpty());
     // Shortened to what fits, it saves and comes back as typed.
@@ -235,7 +235,7 @@ void DialogCommandsTest::infoRefusesWhatWouldNotComeBack() {
     Click(dialog, CInfoDlg::kSave);
     QVERIFY(!f.commands->OpenDialog(Kind::Info));
     CInfoValues restarted;
-    restarted.LoadSettings(Peer(Peer(f.Window()).Station()).Settings());
+    restarted.LoadSettings(Peer(f.Window()).Station().Settings().Store());
     QCOMPARE(QString::fromStdString(cp932::ToUtf8(restarted.m_localMessage)),
              builtIn.left(60) + "ab!");
 }

@@ -34,9 +34,11 @@ QList<CMenuItem> MenuOf(CChatWindow& w) {
 }
 
 std::unique_ptr<CPhraseDlg> OpenOn(CChatWindow& w) {
-    auto dialog = std::make_unique<CPhraseDlg>(Peer(Peer(w).Station()).Phrases(),
-                                               Peer(Peer(w).Station()).Settings(),
-                                               CDialogUnits(CDialogUnits::DialogFont()));
+    auto dialog = std::make_unique<CPhraseDlg>(
+        CSettingsBinding<CPhraseValues>::Live(Peer(w).Station().Settings(),
+                                              &CLiveSettings::ReloadPhrases,
+                                              &CLiveSettings::SavePhrases),
+        CDialogUnits(CDialogUnits::DialogFont()));
     dialog->show();
     return dialog;
 }
@@ -88,7 +90,7 @@ void DialogPhrasesTest::savedPhrasesShapeTheMenu() {
     Peer(w).OnCommand(60004);
     QCOMPARE(Peer(w).MessageEdit()->text(), QStringLiteral("会議中 & 移動中"));
     // Ten values, empty ones included.
-    const CSettingsStore& store = Peer(Peer(w).Station()).Settings();
+    const CSettingsStore& store = Peer(w).Station().Settings().Store();
     for (int n = 1; n <= 10; ++n)
         QVERIFY(store.ReadText(CPhraseValues::ValueName(n), 128).has_value());
     QCOMPARE(*store.ReadText(CPhraseValues::ValueName(2), 128), std::string());
@@ -105,7 +107,7 @@ void DialogPhrasesTest::emptiedPhraseOneStaysEmptyAfterRestart() {
     QCOMPARE(MenuOf(w), (QList<CMenuItem>{{kThanks, 60001}}));
     // A restart reads the stored empty text, not the default.
     CPhraseValues restarted;
-    restarted.LoadSettings(Peer(Peer(w).Station()).Settings());
+    restarted.LoadSettings(Peer(w).Station().Settings().Store());
     QCOMPARE(restarted.m_phrases[0], std::string());
     QCOMPARE(QString::fromStdString(cp932::ToUtf8(restarted.m_phrases[1])), kThanks);
     auto reopened = OpenOn(w);
@@ -123,7 +125,7 @@ void DialogPhrasesTest::cancelKeepsThePhrases() {
     QTest::keyClick(dialog.get(), Qt::Key_Escape);
     QCOMPARE(dialog->result(), int(QDialog::Rejected));
     QCOMPARE(MenuOf(w), before);
-    QVERIFY(!Peer(Peer(w).Station()).Settings().ReadText(CPhraseValues::ValueName(1), 128));
+    QVERIFY(!Peer(w).Station().Settings().Store().ReadText(CPhraseValues::ValueName(1), 128));
 }
 
 void DialogPhrasesTest::dialogShowsTheTemplate() {

@@ -165,8 +165,9 @@ void WindowResilienceTest::timingsOutsideTheirBand() {
     QVERIFY(w.isVisible());
     QCOMPARE(Peer(w).TimerInterval(CChatWindow::kTickerTimer), tickerMs);
     QCOMPARE(Peer(w).TimerInterval(CChatWindow::kBulletinTimer), bulletinMs);
-    QCOMPARE(CWindowTimers::AutoHideTicks(Peer(w).Station().Options().m_autoCloseTimming),
-             autoHideTicks);
+    QCOMPARE(
+        CWindowTimers::AutoHideTicks(Peer(w).Station().Settings().Options().m_autoCloseTimming),
+        autoHideTicks);
     for (int id : {CChatWindow::kTickerTimer, CChatWindow::kBulletinTimer})
         QVERIFY(Peer(w).Timers().PlannedWakeUp(id) >= 10);
     CountWord(lan, "GETM");

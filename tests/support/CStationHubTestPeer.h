@@ -16,11 +16,6 @@ public:
     CMarkList& LogList() const { return m_hub.m_chatLog.List(); }
     CMemberRoster& Roster() const { return m_hub.m_roster; }
     CChatLog& ChatLog() const { return m_hub.m_chatLog; }
-    CNoticeTemplates& Templates() const { return m_hub.m_templates; }
-    COptionValues& Options() const { return m_hub.m_options; }
-    CPhraseValues& Phrases() const { return m_hub.m_phrases; }
-    CInfoValues& Info() const { return m_hub.m_info; }
-    CSettingsStore& Settings() const { return m_hub.m_settings; }
     CDatagramPort* Port() const { return m_hub.m_port.get(); }
 
 private:

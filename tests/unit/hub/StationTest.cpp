@@ -533,7 +533,7 @@ TEST_F(StationTest, PlacementComesAfterTheTrayIconAndTheSettings) {
     int scrollAtPlacement = 0;
     std::string tickerAtPlacement;
     a.frontEnd.onPlacement = [&] {
-        scrollAtPlacement = a.station->Options().m_scrollTimming;
+        scrollAtPlacement = a.station->Settings().Options().m_scrollTimming;
         tickerAtPlacement = a.station->TickerText();
     };
     ASSERT_EQ(a.station->Initialize(), 0);
