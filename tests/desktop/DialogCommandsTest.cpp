@@ -9,6 +9,7 @@
 #include "wire/Datagram.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QTextBlock>
+#include <filesystem>
 
 using namespace palaverly;
 using namespace palaverly::test;
@@ -98,6 +100,7 @@ private slots:
     void aboutBoxText();
     void trayCommandsOfTheChatWindow();
     void optionsSaveRestartsTickerAndBulletinTimersOnly();
+    void failedWriteStillClosesWithTheNewValuesLive();
 };
 
 void DialogCommandsTest::secondRequestOpensNoSecondDialog_data() {
@@ -330,6 +333,46 @@ void DialogCommandsTest::optionsSaveRestartsTickerAndBulletinTimersOnly() {
     Peer(w).ShowAction();
     QCOMPARE(timers.PlannedWakeUp(CChatWindow::kBulletinTimer), 30000);
     QCOMPARE(timers.PlannedWakeUp(CChatWindow::kAutoHideTimer), 1000);
+}
+
+void DialogCommandsTest::failedWriteStillClosesWithTheNewValuesLive() {
+    CCommandsFixture f;
+    CStationHub& station = Peer(f.Window()).Station();
+    const std::string tickerBefore = station.TickerText();
+    // A folder in the file's place: every write of the settings fails, for root too.
+    const std::filesystem::path file = station.Settings().Store().Path();
+    std::filesystem::remove(file);
+    std::filesystem::create_directories(file / "taken");
+
+    f.commands->OpenOptions();
+    auto* options = static_cast<CTemplateDialog*>(f.commands->OpenDialog(Kind::Options));
+    auto* server = options->ControlAs<QCheckBox>(COptionDlg::kChatServer);
+    server->setChecked(!server->isChecked());
+    const int wanted = server->isChecked() ? 1 : 0;
+    Click(options, COptionDlg::kSave);
+    QVERIFY(!station.Settings().Store().LastError().empty());
+    QVERIFY(!f.commands->OpenDialog(Kind::Options));
+    QCOMPARE(station.Settings().Options().m_flgChatServer, wanted);
+
+    f.commands->OpenPhrases();
+    auto* phrases = static_cast<CTemplateDialog*>(f.commands->OpenDialog(Kind::Phrases));
+    phrases->ControlAs<QLineEdit>(CPhraseDlg::kEditIds[0])->setText(QStringLiteral("了解です"));
+    Click(phrases, CPhraseDlg::kSave);
+    QVERIFY(!f.commands->OpenDialog(Kind::Phrases));
+    QCOMPARE(station.Settings().Phrases().m_phrases[0], cp932::Sjis("了解です"));
+
+    f.commands->OpenInfo();
+    auto* info = static_cast<CTemplateDialog*>(f.commands->OpenDialog(Kind::Info));
+    info->ControlAs<QLineEdit>(CInfoDlg::kLocalMessage)->setText(QStringLiteral("新しいお知らせ"));
+    Click(info, CInfoDlg::kSave);
+    QVERIFY(!f.commands->OpenDialog(Kind::Info));
+    QCOMPARE(station.Settings().Info().m_localMessage, cp932::Sjis("新しいお知らせ"));
+    // The ticker takes the new text with the next bulletin, not at the save.
+    QCOMPARE(station.TickerText(), tickerBefore);
+    const Payload setm = MakeSetmPayload("010000000002", "PCB", "bulletin");
+    station.Dispatch(BuildDatagram(7, f.lan.now, "SETM", setm.data()), " 9:05");
+    QVERIFY(station.TickerText().find(cp932::Sjis("新しいお知らせ")) != std::string::npos);
+    QVERIFY(f.notices.empty());
 }
 
 QTEST_MAIN(DialogCommandsTest)
