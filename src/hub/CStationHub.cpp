@@ -556,7 +556,8 @@ void CStationHub::NoticeNameClash(const std::string& otherStationId) {
 }
 
 void CStationHub::OnSetm(const Datagram& d) {
-    if (m_bulletins.StoreBulletin(ReadField(d, kComputerOffset), ReadField(d, kSetmTextOffset)))
+    StationFields f = ReadStation(d);
+    if (m_bulletins.StoreBulletin(f.computerName, f.text))
         RebuildTicker();
 }
 
@@ -583,33 +584,31 @@ void CStationHub::SendSetm() {
 }
 
 void CStationHub::OnBye(const Datagram& d) {
-    m_roster.RemoveMember(ReadField(d, kStationIdOffset), ReadField(d, kComputerOffset));
+    StationFields f = ReadStation(d);
+    m_roster.RemoveMember(f.stationId, f.computerName);
 }
 
-std::optional<CStationHub::Addressed> CStationHub::AddressedHere(const Datagram& d) const {
-    Addressed a;
-    a.receiver = ReadField(d, kReceiverOffset);
-    a.sender = ReadField(d, kSenderOffset);
-    if (m_computerName != a.sender && m_computerName != a.receiver)
+std::optional<CStationHub::Addressed> CStationHub::AddressedHere(const AddressedFields& f) const {
+    if (m_computerName != f.sender && m_computerName != f.receiver)
         return std::nullopt;
-    a.kind = cp932::Sjis(IsBroadcastKind(d) ? "同報" : "個人");
-    a.senderHandle = m_roster.FindHandleByComputerName(a.sender);
-    a.receiverHandle = m_roster.FindHandleByComputerName(a.receiver);
-    return a;
+    return Addressed{cp932::Sjis(f.broadcast ? "同報" : "個人"),
+                     m_roster.FindHandleByComputerName(f.sender),
+                     m_roster.FindHandleByComputerName(f.receiver)};
 }
 
 void CStationHub::OnBeep(const Datagram& d, const std::string& receptionTime) {
-    const std::optional<Addressed> a = AddressedHere(d);
+    const AddressedFields f = ReadAddressed(d);
+    const std::optional<Addressed> a = AddressedHere(f);
     if (!a)
         return;
-    if (!SilentFlagSet(d)) {
-        const std::string& notice = m_computerName == a->receiver
+    if (!f.silent) {
+        const std::string& notice = m_computerName == f.receiver
                                         ? m_templates.Text(Notice::BeepReceived)
                                         : m_templates.Text(Notice::BeepSent);
         m_chatLog.AddLogRow(a->receiverHandle, a->senderHandle, receptionTime, a->kind, notice);
-        if (a->sender != m_computerName)
-            m_events.MessageArrived({IncomingMessage::Kind::Alert, IsBroadcastKind(d), a->sender,
-                                     a->senderHandle, notice});
+        if (f.sender != m_computerName)
+            m_events.MessageArrived(
+                {IncomingMessage::Kind::Alert, f.broadcast, f.sender, a->senderHandle, notice});
     }
     if (m_options.m_flgUseBeepSound == 1) {
         if (!m_options.m_soundFilePath.empty())
@@ -622,20 +621,20 @@ void CStationHub::OnBeep(const Datagram& d, const std::string& receptionTime) {
 void CStationHub::OnQuit(const Datagram& d) {
     // Shown without blocking anything: reception goes on while the box is open.
     m_events.ShowQuitNotice();
-    if (m_computerName == ReadField(d, kReceiverOffset))
+    if (m_computerName == ReadAddressed(d).receiver)
         m_events.CloseRequested();
 }
 
 void CStationHub::OnSend(const Datagram& d, const std::string& receptionTime) {
-    const std::optional<Addressed> a = AddressedHere(d);
+    AddressedFields f = ReadAddressed(d);
+    const std::optional<Addressed> a = AddressedHere(f);
     if (!a)
         return;
     bool popup = m_options.m_flgPopupAllMsg == 1 || m_options.m_flgPopupToYouMsg == 1;
-    std::string text = ReadField(d, kSendTextOffset);
-    m_chatLog.AddLogRow(a->receiverHandle, a->senderHandle, receptionTime, a->kind, text);
-    if (a->sender != m_computerName)
-        m_events.MessageArrived({IncomingMessage::Kind::Message, IsBroadcastKind(d), a->sender,
-                                 a->senderHandle, std::move(text)});
+    m_chatLog.AddLogRow(a->receiverHandle, a->senderHandle, receptionTime, a->kind, f.text);
+    if (f.sender != m_computerName)
+        m_events.MessageArrived({IncomingMessage::Kind::Message, f.broadcast, f.sender,
+                                 a->senderHandle, std::move(f.text)});
     if (popup)
         m_events.Popup();
 }

@@ -202,14 +202,12 @@ private:
 
     /// A message or alert that concerns this station: its kind and the two handles.
     struct Addressed {
-        std::string sender;   // computer name
-        std::string receiver; // computer name
         std::string kind;
         std::string senderHandle;
         std::string receiverHandle;
     };
     /// Nothing unless this station is the sender or the receiver (whole-text equality).
-    std::optional<Addressed> AddressedHere(const Datagram& d) const;
+    std::optional<Addressed> AddressedHere(const AddressedFields& fields) const;
 
     /// MEMB; one that reached a network while the port can receive waits for its own INFO.
     void RollCall();
