@@ -73,7 +73,7 @@ public:
     void Receive(std::string_view word, const Payload& payload) {
         Datagram d = BuildDatagram(++m_id % 99999999, FixedTime(), word, payload);
         Scramble(d);
-        m_station->AcceptRaw(d.bytes.data());
+        m_station->Reception().AcceptRaw(d.bytes.data());
         m_station->DrainReceived();
     }
 

@@ -4,11 +4,9 @@
 #include "text/Cp932.h"
 #include "wire/StationId.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
-#include <vector>
 
 namespace palaverly {
 namespace {
@@ -60,7 +58,9 @@ CStationHub::CStationHub(IStationEvents& events, IStartupSteps& startup,
                    }}),
       m_infoAnswers(m_events, m_env.answerWindow, [this] { SendInfo(); }),
       m_setmAnswers(m_events, m_env.answerWindow, [this] { SendSetm(); }),
-      m_handOver(m_env.handOverCapacity, [this] { m_events.Wake(); }), m_reach(m_env.monotonic) {
+      m_reception([this](const Datagram& d, const std::string& time) { Dispatch(d, time); },
+                  m_env.clock, m_env.handOverCapacity, [this] { m_events.Wake(); }),
+      m_reach(m_env.monotonic) {
     m_chatLog.SetRowAddedHandler([this](int row, const std::string&, const std::string&,
                                         const std::string&, const std::string&,
                                         const std::string&) { m_events.LogRowAdded(row); });
@@ -116,7 +116,7 @@ int CStationHub::Initialize() {
         CMemberRoster::kResetChatLogWidths | CMemberRoster::kResetRosterWidths);
 
     if (m_env.receiveThread && m_port)
-        m_receiveThread = std::thread([this] { ReceiveLoop(); });
+        m_reception.Start(*m_port);
     m_startup.StartTimers();
 
     if (m_options.m_flgLogAutoLoad)
@@ -129,21 +129,12 @@ int CStationHub::Initialize() {
     return 0;
 }
 
-void CStationHub::StopReception() {
-    // Close the hand-over first: nothing queued is dispatched any more and a receive thread
-    // waiting for room is released; then wake the blocked receive and join.
-    m_handOver.Close();
-    if (m_port)
-        m_port->Interrupt();
-    if (m_receiveThread.joinable())
-        m_receiveThread.join();
-}
-
 void CStationHub::Shutdown() {
     if (m_shutDown || !m_initialized)
         return;
     m_shutDown = true;
-    StopReception();
+    // Nothing is dispatched after the BYE: reception ends before it.
+    m_reception.StopReception();
     if (!m_computerName.empty() || !m_stationId.empty())
         SignOff();
     m_port.reset();
@@ -157,10 +148,6 @@ void CStationHub::Shutdown() {
 std::string CStationHub::LoginTime() const {
     std::lock_guard lock(m_sendMutex);
     return m_loginTime;
-}
-
-std::string CStationHub::Timestamp() const {
-    return FormatClockTime(m_env.clock());
 }
 
 int CStationHub::SendDatagram(std::string_view word, const char* payload) {
@@ -357,51 +344,6 @@ std::optional<std::string> CStationHub::TickerStep() {
 
 // --- reception ---
 
-void CStationHub::ReceiveLoop() {
-    // One batch of what the socket holds at a time: a flood costs one system call, one lock
-    // and one wake-up per batch instead of per datagram.
-    constexpr int kBatch = 64;
-    std::vector<char> buffers(static_cast<std::size_t>(kBatch) * kDatagramSize);
-    for (;;) {
-        int received = 0;
-        int rc = m_port->ReceiveBatch(buffers.data(), static_cast<short>(kDatagramSize), kBatch,
-                                      received);
-        if (rc == ECANCELED)
-            return;
-        if (rc != 0 || received <= 0)
-            continue; // a bad datagram costs only itself
-        if (!AcceptBatch(buffers.data(), static_cast<std::size_t>(received)))
-            return;
-    }
-}
-
-bool CStationHub::AcceptRaw(const char* bytes) {
-    return AcceptBatch(bytes, 1);
-}
-
-bool CStationHub::AcceptBatch(const char* bytes, std::size_t count) {
-    std::vector<Received> batch;
-    batch.reserve(count);
-    std::string receptionTime;
-    for (std::size_t i = 0; i < count; ++i) {
-        const char* raw = bytes + i * kDatagramSize;
-        Received r;
-        std::copy(raw, raw + kDatagramSize, r.datagram.bytes.begin());
-        Scramble(r.datagram);
-        if (std::equal(m_lastId.begin(), m_lastId.end(), r.datagram.bytes.begin()))
-            continue;
-        m_lastId.assign(r.datagram.bytes.data(), kIdSize);
-        // Taken together from the socket, they were received at the same moment.
-        if (receptionTime.empty())
-            receptionTime = Timestamp();
-        r.receptionTime = receptionTime;
-        batch.push_back(std::move(r));
-    }
-    if (batch.empty())
-        return !m_handOver.IsClosed();
-    return m_handOver.PushBatch(std::move(batch));
-}
-
 std::size_t CStationHub::DrainReceived() {
     return DrainReceived(m_env.handOverCapacity, [] { return true; });
 }
@@ -409,8 +351,7 @@ std::size_t CStationHub::DrainReceived() {
 std::size_t CStationHub::DrainReceived(std::size_t max, const std::function<bool()>& goOn) {
     // The rows of one drain go to the daily log file with one open and one write.
     m_chatLog.BeginBatch();
-    const std::size_t delivered = m_handOver.DrainWhile(
-        [this](Received&& r) { Dispatch(r.datagram, r.receptionTime); }, goOn, max);
+    const std::size_t delivered = m_reception.DrainReceived(max, goOn);
     m_chatLog.EndBatch();
     return delivered;
 }
@@ -485,7 +426,8 @@ void CStationHub::NoticeNameClash(const std::string& otherStationId) {
 }
 
 void CStationHub::OnSetm(const Datagram& d) {
-    if (m_bulletins.StoreBulletin(ReadField(d, kComputerOffset), ReadField(d, kSetmTextOffset)))
+    StationFields f = ReadStation(d);
+    if (m_bulletins.StoreBulletin(f.computerName, f.text))
         RebuildTicker();
 }
 
@@ -512,33 +454,31 @@ void CStationHub::SendSetm() {
 }
 
 void CStationHub::OnBye(const Datagram& d) {
-    m_roster.RemoveMember(ReadField(d, kStationIdOffset), ReadField(d, kComputerOffset));
+    StationFields f = ReadStation(d);
+    m_roster.RemoveMember(f.stationId, f.computerName);
 }
 
-std::optional<CStationHub::Addressed> CStationHub::AddressedHere(const Datagram& d) const {
-    Addressed a;
-    a.receiver = ReadField(d, kReceiverOffset);
-    a.sender = ReadField(d, kSenderOffset);
-    if (m_computerName != a.sender && m_computerName != a.receiver)
+std::optional<CStationHub::Addressed> CStationHub::AddressedHere(const AddressedFields& f) const {
+    if (m_computerName != f.sender && m_computerName != f.receiver)
         return std::nullopt;
-    a.kind = cp932::Sjis(IsBroadcastKind(d) ? "同報" : "個人");
-    a.senderHandle = m_roster.FindHandleByComputerName(a.sender);
-    a.receiverHandle = m_roster.FindHandleByComputerName(a.receiver);
-    return a;
+    return Addressed{cp932::Sjis(f.broadcast ? "同報" : "個人"),
+                     m_roster.FindHandleByComputerName(f.sender),
+                     m_roster.FindHandleByComputerName(f.receiver)};
 }
 
 void CStationHub::OnBeep(const Datagram& d, const std::string& receptionTime) {
-    const std::optional<Addressed> a = AddressedHere(d);
+    const AddressedFields f = ReadAddressed(d);
+    const std::optional<Addressed> a = AddressedHere(f);
     if (!a)
         return;
-    if (!SilentFlagSet(d)) {
-        const std::string& notice = m_computerName == a->receiver
+    if (!f.silent) {
+        const std::string& notice = m_computerName == f.receiver
                                         ? m_templates.Text(Notice::BeepReceived)
                                         : m_templates.Text(Notice::BeepSent);
         m_chatLog.AddLogRow(a->receiverHandle, a->senderHandle, receptionTime, a->kind, notice);
-        if (a->sender != m_computerName)
-            m_events.MessageArrived({IncomingMessage::Kind::Alert, IsBroadcastKind(d), a->sender,
-                                     a->senderHandle, notice});
+        if (f.sender != m_computerName)
+            m_events.MessageArrived(
+                {IncomingMessage::Kind::Alert, f.broadcast, f.sender, a->senderHandle, notice});
     }
     if (m_options.m_flgUseBeepSound == 1) {
         if (!m_options.m_soundFilePath.empty())
@@ -551,20 +491,20 @@ void CStationHub::OnBeep(const Datagram& d, const std::string& receptionTime) {
 void CStationHub::OnQuit(const Datagram& d) {
     // Shown without blocking anything: reception goes on while the box is open.
     m_events.ShowQuitNotice();
-    if (m_computerName == ReadField(d, kReceiverOffset))
+    if (m_computerName == ReadAddressed(d).receiver)
         m_events.CloseRequested();
 }
 
 void CStationHub::OnSend(const Datagram& d, const std::string& receptionTime) {
-    const std::optional<Addressed> a = AddressedHere(d);
+    AddressedFields f = ReadAddressed(d);
+    const std::optional<Addressed> a = AddressedHere(f);
     if (!a)
         return;
     bool popup = m_options.m_flgPopupAllMsg == 1 || m_options.m_flgPopupToYouMsg == 1;
-    std::string text = ReadField(d, kSendTextOffset);
-    m_chatLog.AddLogRow(a->receiverHandle, a->senderHandle, receptionTime, a->kind, text);
-    if (a->sender != m_computerName)
-        m_events.MessageArrived({IncomingMessage::Kind::Message, IsBroadcastKind(d), a->sender,
-                                 a->senderHandle, std::move(text)});
+    m_chatLog.AddLogRow(a->receiverHandle, a->senderHandle, receptionTime, a->kind, f.text);
+    if (f.sender != m_computerName)
+        m_events.MessageArrived({IncomingMessage::Kind::Message, f.broadcast, f.sender,
+                                 a->senderHandle, std::move(f.text)});
     if (popup)
         m_events.Popup();
 }

@@ -6,6 +6,7 @@
 
 #include "hub/CAnswerLimiter.h"
 #include "hub/CReachWatch.h"
+#include "hub/CReception.h"
 #include "hub/IChatFrontEnd.h"
 #include "settings/CLiveSettings.h"
 #include "station/CBulletinStore.h"
@@ -13,7 +14,6 @@
 #include "station/CDailyLogFile.h"
 #include "station/CMemberRoster.h"
 #include "station/CTicker.h"
-#include "sys/CHandOver.h"
 #include "sys/Clock.h"
 #include "sys/Firewall.h"
 #include "sys/Identity.h"
@@ -29,7 +29,6 @@
 #include <optional>
 #include <random>
 #include <string>
-#include <thread>
 
 namespace palaverly {
 
@@ -102,19 +101,12 @@ public:
     int SendDatagram(std::string_view word, const char* payload);
 
     // --- reception ---
-    /// Receive-thread side: unscramble, drop the immediate repetition, stamp, hand over.
-    /// Returns false once the hand-over is closed.
-    bool AcceptRaw(const char* bytes);
-    /// AcceptRaw for `count` datagrams stored one after the other (255 bytes each), handed over
-    /// as one batch: the repetition rule sees each in order, one reception time stamps them all.
-    bool AcceptBatch(const char* bytes, std::size_t count);
-    /// UI-thread side: dispatch what is handed over, in arrival order, at most the hand-over's
-    /// capacity per call; the chat log's rows of one drain reach the daily log file in one
-    /// write. What is left wakes the front end again.
+    /// The receive side, for a caller that feeds datagrams itself (`receiveThread` false).
+    CReception& Reception() { return m_reception; }
+    /// UI-thread side: CReception::DrainReceived into Dispatch; the chat log's rows of one
+    /// drain reach the daily log file in one write.
     std::size_t DrainReceived();
-    /// DrainReceived in slices: at most `max` datagrams, and no more once `goOn()` says false
-    /// (asked after each one); the rest waits for the next wake-up, so that a front end's
-    /// event loop gets its turn between slices.
+    /// The sliced drain (CReception::DrainReceived), with the rows of the slice in one write.
     std::size_t DrainReceived(std::size_t max, const std::function<bool()>& goOn);
     /// Dispatch of one unscrambled datagram received at `receptionTime` ("%2d:%02d").
     void Dispatch(const Datagram& datagram, const std::string& receptionTime);
@@ -163,26 +155,16 @@ public:
 private:
     friend class CStationHubTestPeer;
 
-    struct Received {
-        Datagram datagram;
-        std::string receptionTime;
-    };
-
-    void ReceiveLoop();
-    void StopReception();
     void RebuildTicker();
-    std::string Timestamp() const; // "%2d:%02d" now
 
     /// A message or alert that concerns this station: its kind and the two handles.
     struct Addressed {
-        std::string sender;   // computer name
-        std::string receiver; // computer name
         std::string kind;
         std::string senderHandle;
         std::string receiverHandle;
     };
     /// Nothing unless this station is the sender or the receiver (whole-text equality).
-    std::optional<Addressed> AddressedHere(const Datagram& d) const;
+    std::optional<Addressed> AddressedHere(const AddressedFields& fields) const;
 
     /// MEMB; one that reached a network while the port can receive waits for its own INFO.
     void RollCall();
@@ -225,9 +207,7 @@ private:
     CAnswerLimiter m_setmAnswers;
 
     std::unique_ptr<CDatagramPort> m_port;
-    CHandOver<Received> m_handOver;
-    std::thread m_receiveThread;
-    std::string m_lastId = std::string(kIdSize, '\0'); // receive thread only; zero at start
+    CReception m_reception; // after the port: its thread is joined before the port goes
 
     mutable std::mutex m_sendMutex; // guards the id generator and the login time
     std::mt19937 m_random;

@@ -158,6 +158,31 @@ InfoFields ReadInfo(const Datagram& datagram) {
     return fields;
 }
 
+AddressedFields ReadAddressed(const Datagram& datagram) {
+    AddressedFields fields;
+    const Command command = RecognizeCommand(datagram);
+    fields.receiver = ReadField(datagram, kReceiverOffset);
+    if (command == Command::Quit)
+        return fields;
+    fields.sender = ReadField(datagram, kSenderOffset);
+    fields.broadcast = IsBroadcastKind(datagram);
+    // The silent flag and the message share offset 55: a text "Sure" is no silent alert.
+    if (command == Command::Beep)
+        fields.silent = SilentFlagSet(datagram);
+    else if (command == Command::Send)
+        fields.text = ReadField(datagram, kSendTextOffset);
+    return fields;
+}
+
+StationFields ReadStation(const Datagram& datagram) {
+    StationFields fields;
+    fields.stationId = ReadField(datagram, kStationIdOffset);
+    fields.computerName = ReadField(datagram, kComputerOffset);
+    if (RecognizeCommand(datagram) == Command::Setm)
+        fields.text = ReadField(datagram, kSetmTextOffset);
+    return fields;
+}
+
 bool SilentFlagSet(const Datagram& datagram) {
     return datagram.bytes[kSilentFlagOffset] == 'S';
 }

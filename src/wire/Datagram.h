@@ -87,6 +87,22 @@ struct InfoFields {
     std::string loginTime;
 };
 
+/// The fields of SEND/SENDM, BEEP/BEEPM and QUIT as a receiver reads them. All texts are CP932.
+struct AddressedFields {
+    std::string sender;     ///< computer name at 23; empty for QUIT, which carries none
+    std::string receiver;   ///< computer name at 39
+    std::string text;       ///< SEND and SENDM: the message at 55; empty otherwise
+    bool silent = false;    ///< BEEP and BEEPM: the flag at 55 begins with "S"
+    bool broadcast = false; ///< the word is exactly "SENDM" or "BEEPM" (kind "broadcast")
+};
+
+/// The fields of GETM, BYE and SETM as a receiver reads them. All texts are CP932.
+struct StationFields {
+    std::string stationId;    ///< at 23
+    std::string computerName; ///< at 36
+    std::string text;         ///< SETM: the bulletin at 52, up to the end; empty otherwise
+};
+
 /// INFO payload. Each text is cut (never inside a double-byte character) so that a zero ends
 /// it within its field; the status takes up to all 20 bytes and byte 104 ends it.
 Payload MakeInfoPayload(const InfoFields& fields);
@@ -143,6 +159,13 @@ std::string ReadField(const Datagram& datagram, std::size_t offset);
 
 /// The INFO fields as a receiver reads them (each from its offset to the first zero).
 InfoFields ReadInfo(const Datagram& datagram);
+
+/// The fields the addressed command of `datagram` carries, each from its offset to the first
+/// zero (or the end of the Datagram); the command is told by RecognizeCommand.
+AddressedFields ReadAddressed(const Datagram& datagram);
+
+/// The fields of GETM, BYE or SETM, each from its offset to the first zero (or the end).
+StationFields ReadStation(const Datagram& datagram);
 
 /// True when the BEEP silent flag at offset 55 begins with "S".
 bool SilentFlagSet(const Datagram& datagram);

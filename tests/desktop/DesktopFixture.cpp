@@ -75,7 +75,7 @@ void CDesktopLan::Pump() {
             if (!t->port || !t->window)
                 continue;
             while (t->port->TryReceive(buffer, kDatagramSize) == 0) {
-                Peer(*t->window).Station().AcceptRaw(buffer);
+                Peer(*t->window).Station().Reception().AcceptRaw(buffer);
                 busy = true;
             }
         }

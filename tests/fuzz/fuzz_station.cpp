@@ -39,7 +39,7 @@ struct CFuzzStation {
             const Datagram d = Scrambled(word, payload, id++);
             batch.insert(batch.end(), d.bytes.begin(), d.bytes.end());
             if (last || batch.size() == 64 * kDatagramSize) {
-                station->AcceptBatch(batch.data(), batch.size() / kDatagramSize);
+                station->Reception().AcceptBatch(batch.data(), batch.size() / kDatagramSize);
                 station->DrainReceived();
                 batch.clear();
             }
@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         f.station->Dispatch(d, " 9:05");
         Scramble(bytes.data() + i * kDatagramSize);
     }
-    f.station->AcceptBatch(bytes.data(), count);
+    f.station->Reception().AcceptBatch(bytes.data(), count);
     f.station->DrainReceived();
     // The file keeps every line; over a long run it is emptied now and then.
     if (++f.runs % 1000 == 0) {

@@ -52,7 +52,7 @@ void CStationLan::Pump() {
             if (!port)
                 continue;
             while (port->TryReceive(buffer, kDatagramSize) == 0) {
-                t->station->AcceptRaw(buffer);
+                t->station->Reception().AcceptRaw(buffer);
                 t->station->DrainReceived();
                 busy = true;
             }

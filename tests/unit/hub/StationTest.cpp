@@ -2,15 +2,11 @@
 #include "StationFixture.h"
 #include "station/Columns.h"
 
-#include <atomic>
-#include <chrono>
 #include <fstream>
-#include <future>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
 #include <sstream>
-#include <thread>
 #include <unistd.h>
 
 using namespace palaverly;
@@ -93,14 +89,14 @@ TEST_F(StationTest, RepetitionIsDroppedOnceButActedOnAgainAfterAnotherDatagram) 
     int rowsBefore = Peer(b.station).LogList().RowCount();
     ASSERT_EQ(rowsBefore, 1);
 
-    b.station->AcceptRaw(raw.data()); // same as the last one: dropped
+    b.station->Reception().AcceptRaw(raw.data()); // same as the last one: dropped
     b.station->DrainReceived();
     EXPECT_EQ(Peer(b.station).LogList().RowCount(), 1);
 
     Datagram memb = BuildDatagram(4242, lan->now, "MEMB", nullptr);
     Scramble(memb);
-    b.station->AcceptRaw(memb.bytes.data()); // another datagram in between
-    b.station->AcceptRaw(raw.data());        // the repetition is acted on again
+    b.station->Reception().AcceptRaw(memb.bytes.data()); // another datagram in between
+    b.station->Reception().AcceptRaw(raw.data());        // the repetition is acted on again
     b.station->DrainReceived();
     EXPECT_EQ(Peer(b.station).LogList().RowCount(), 2);
 }
@@ -304,67 +300,6 @@ TEST_F(StationTest, ResumeRebuildsTheRosterAfterSuspendSignedOff) {
     lan->Pump();
     EXPECT_EQ(Peer(a.station).RosterList().RowCount(), 2);
     EXPECT_EQ(Peer(b.station).RosterList().RowCount(), 2);
-}
-
-TEST(StationHandOver, ShutdownWithAWaitingReceiveThreadAndQueuedDatagrams) {
-    auto root = std::filesystem::temp_directory_path() /
-                ("palaverly-handover-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(root);
-    CSimulatedLan lan;
-    auto sender = lan.Attach();
-    CRecordingFrontEnd frontEnd;
-    StationEnvironment env;
-    env.settingsFile = root / "palaverly.conf";
-    env.clock = [] { return LocalTime{2026, 12, 8, 9, 5, 7, 0}; };
-    env.makePort = [&](std::uint16_t, ErrorSink) -> std::unique_ptr<CDatagramPort> {
-        return lan.Attach();
-    };
-    env.hostName = [] { return std::string("PCA"); };
-    env.computerName = env.hostName;
-    env.userName = [] { return std::string("user"); };
-    env.stationId = [] { return std::string(); };
-    env.measure = [](std::string_view t) { return static_cast<int>(t.size()); };
-    env.receiveThread = true;
-    env.handOverCapacity = 2;
-    {
-        CStationHub station(frontEnd, std::move(env));
-        station.Initialize();
-        // Flood the station with messages to it; nobody drains, so the receive thread ends
-        // up waiting for room in the hand-over.
-        for (int i = 0; i < 50; ++i) {
-            Datagram d = BuildDatagram(i, LocalTime{}, "SEND", MakeSendPayload("PCX", "PCA", "x"));
-            Scramble(d);
-            sender->Send(d.bytes.data(), kDatagramSize);
-        }
-        auto done = std::async(std::launch::async, [&] { station.Shutdown(); });
-        ASSERT_EQ(done.wait_for(std::chrono::seconds(30)), std::future_status::ready)
-            << "shutdown deadlocked";
-        // Nothing queued is dispatched after the BYE.
-        EXPECT_EQ(station.DrainReceived(), 0u);
-        EXPECT_EQ(Peer(station).LogList().RowCount(), 0);
-    }
-    std::filesystem::remove_all(root);
-}
-
-TEST_F(StationTest, FirstDatagramWithAnAllZeroIdIsDroppedAsARepetition) {
-    auto& a = lan->Add("PCA", "A");
-    // The last id starts as eight zero bytes, as at Windows stations.
-    auto make = [&](bool zeroId) {
-        Datagram d = BuildDatagram(4711, lan->now, "SEND", MakeSendPayload("PCX", "PCA", "x"));
-        if (zeroId)
-            std::fill_n(d.bytes.begin() + kIdOffset, kIdSize, '\0');
-        Scramble(d);
-        return d;
-    };
-    Datagram zero = make(true);
-    a.station->AcceptRaw(zero.bytes.data());
-    a.station->DrainReceived();
-    EXPECT_EQ(Peer(a.station).LogList().RowCount(), 0);
-    Datagram other = make(false);
-    a.station->AcceptRaw(other.bytes.data());
-    a.station->AcceptRaw(zero.bytes.data()); // after another datagram it is taken
-    a.station->DrainReceived();
-    EXPECT_EQ(Peer(a.station).LogList().RowCount(), 2);
 }
 
 TEST_F(StationTest, TwoStationsCutToOneComputerNameAreToldOnce) {

@@ -321,6 +321,47 @@ TEST(DatagramRead, ForeignInfoWithoutZerosRunsIntoTheNextField) {
     EXPECT_EQ(ReadInfo(d).status, std::string(20, 's') + "!Not support");
 }
 
+TEST(DatagramRead, TypedReadersGiveBackWhatTheBuildersLaidOut) {
+    const std::string name15 = "ABCDEFGHIJKLMNO", kanji = cp932::Sjis("会議です");
+    const std::string bulletin = "xy" + Repeat(kKan, 100); // 202 bytes: fills the Datagram
+    struct Case {
+        std::string word;
+        Payload payload;
+        AddressedFields addressed;
+        StationFields station;
+    } cases[] = {
+        {"SENDM", MakeSendPayload(name15, "PEER", kanji), {name15, "PEER", kanji, false, true}},
+        {"SEND",
+         MakeSendPayload("PC", name15, std::string(199, 'S')),
+         {"PC", name15, std::string(199, 'S'), false, false}},
+        {"BEEP", MakeBeepPayload("PC", "PEER", true), {"PC", "PEER", "", true, false}},
+        {"BEEPM", MakeBeepPayload("PC", "PEER", false), {"PC", "PEER", "", false, true}},
+        {"QUIT", MakeQuitPayload(name15), {"", name15, "", false, false}},
+        {"GETM", MakeStationPayload("192168001010", name15), {}, {"192168001010", name15, ""}},
+        {"BYE", MakeStationPayload("", "PC"), {}, {"", "PC", ""}},
+        {"SETM", MakeSetmPayload("1", "SRV", bulletin), {}, {"1", "SRV", bulletin}},
+    };
+    for (const Case& c : cases) {
+        Datagram d = BuildDatagram(1, kNoon, c.word, c.payload);
+        Scramble(d);
+        Scramble(d);
+        if (RecognizeCommand(d) == Command::Beep || RecognizeCommand(d) == Command::Send ||
+            RecognizeCommand(d) == Command::Quit) {
+            const AddressedFields f = ReadAddressed(d);
+            EXPECT_EQ(f.sender, c.addressed.sender) << c.word;
+            EXPECT_EQ(f.receiver, c.addressed.receiver) << c.word;
+            EXPECT_EQ(f.text, c.addressed.text) << c.word; // a SEND of "SSS…" is no silent flag
+            EXPECT_EQ(f.silent, c.addressed.silent) << c.word;
+            EXPECT_EQ(f.broadcast, c.addressed.broadcast) << c.word;
+        } else {
+            const StationFields f = ReadStation(d);
+            EXPECT_EQ(f.stationId, c.station.stationId) << c.word;
+            EXPECT_EQ(f.computerName, c.station.computerName) << c.word;
+            EXPECT_EQ(f.text, c.station.text) << c.word;
+        }
+    }
+}
+
 TEST(DatagramLoginTime, IsTwoDigitHourMinuteAndSecond) {
     EXPECT_EQ(FormatLoginTime(LocalTime{2026, 1, 2, 9, 5, 7, 999}), "09:05'07");
     EXPECT_EQ(FormatLoginTime(LocalTime{2026, 1, 2, 23, 59, 0, 0}), "23:59'00");
