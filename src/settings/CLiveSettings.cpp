@@ -10,33 +10,27 @@ void CLiveSettings::LoadSettings(const std::string& logonName) {
 }
 
 const COptionValues& CLiveSettings::ReloadOptions() {
-    m_options.LoadSettings(m_store);
-    return m_options;
+    return Reload(m_options);
 }
 
 const CInfoValues& CLiveSettings::ReloadInfo() {
-    m_info.LoadSettings(m_store);
-    return m_info;
+    return Reload(m_info);
 }
 
 const CPhraseValues& CLiveSettings::ReloadPhrases() {
-    m_phrases.LoadSettings(m_store);
-    return m_phrases;
+    return Reload(m_phrases);
 }
 
 int CLiveSettings::SaveOptions(const COptionValues& values) {
-    m_options = values;
-    return m_options.SaveSettings(m_store);
+    return Save(m_options, values);
 }
 
 int CLiveSettings::SaveInfo(const CInfoValues& values) {
-    m_info = values;
-    return m_info.SaveSettings(m_store);
+    return Save(m_info, values);
 }
 
 int CLiveSettings::SavePhrases(const CPhraseValues& values) {
-    m_phrases = values;
-    return m_phrases.SaveSettings(m_store);
+    return Save(m_phrases, values);
 }
 
 int CLiveSettings::SavePlacement() {

@@ -57,6 +57,15 @@ public:
     int SavePlacement();
 
 private:
+    template <class Values> const Values& Reload(Values& live) {
+        live.LoadSettings(m_store);
+        return live;
+    }
+    template <class Values> int Save(Values& live, const Values& values) {
+        live = values;
+        return live.SaveSettings(m_store);
+    }
+
     CSettingsStore m_store;
     COptionValues m_options;
     CInfoValues m_info;
