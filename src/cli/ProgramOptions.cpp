@@ -17,6 +17,21 @@ const char* ProgramName(ProgramKind kind) {
     return kind == ProgramKind::Desktop ? "palaverly" : "palaverlyd";
 }
 
+// "Commands: a, b NAME, c." in lines of 79 columns at most, continued with an indent of two.
+std::string CommandsParagraph(const std::vector<std::string>& commands) {
+    std::string text;
+    std::string line = "Commands:";
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const std::string item = commands[i] + (i + 1 < commands.size() ? "," : ".");
+        if (line.size() + 1 + item.size() > 79) {
+            text += line + "\n";
+            line = " ";
+        }
+        line += " " + item;
+    }
+    return text + line + "\n";
+}
+
 } // namespace
 
 ProgramOptions ParseProgramOptions(int argc, const char* const* argv, ProgramKind kind) {
@@ -41,7 +56,7 @@ ProgramOptions ParseProgramOptions(int argc, const char* const* argv, ProgramKin
     return options;
 }
 
-std::string HelpText(ProgramKind kind) {
+std::string HelpText(ProgramKind kind, const std::vector<std::string>& commands) {
     const std::string name = ProgramName(kind);
     std::string text = "Usage: " + name + " [N]\n";
     if (kind == ProgramKind::Headless)
@@ -63,10 +78,8 @@ std::string HelpText(ProgramKind kind) {
     text += "  -h, --help   show this help and exit\n"
             "  --version    show the version and exit\n\n";
     if (kind == ProgramKind::Headless)
-        text += "Commands: mark NAME, unmark NAME, mark-all, unmark-all, send TEXT, beep,\n"
-                "  beep-silent, handle TEXT, status TEXT, refresh, fetch, reload, clear,\n"
-                "  suspend, resume, roster, log, search TEXT, quit. search looks through\n"
-                "  every daily log file, newest first.\n"
+        text += CommandsParagraph(commands) +
+                "  search looks through every daily log file, newest first.\n"
                 "Events: READY, LOG, MEMBERS, TICKER, NOTICE, SOUND, BEEP, POPUP, ERROR;\n"
                 "  answers MEMBER, ROW, FOUND, then END.\n\n";
     text += "Settings file:   " + CSettingsStore::DefaultPath().string() + "\n";
@@ -91,8 +104,10 @@ std::string VersionText(ProgramKind kind) {
            kBuildVersion + ")\n";
 }
 
-int PrintProgramInformation(ProgramKind kind, ProgramAction action) {
-    const std::string text = action == ProgramAction::ShowHelp ? HelpText(kind) : VersionText(kind);
+int PrintProgramInformation(ProgramKind kind, ProgramAction action,
+                            const std::vector<std::string>& commands) {
+    const std::string text =
+        action == ProgramAction::ShowHelp ? HelpText(kind, commands) : VersionText(kind);
     // A full disk or closed pipe must not pass for success.
     const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
     return written && std::fflush(stdout) == 0 ? 0 : 1;

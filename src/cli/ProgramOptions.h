@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace palaverly {
 
@@ -25,15 +26,17 @@ ProgramOptions ParseProgramOptions(int argc, const char* const* argv,
                                    ProgramKind kind = ProgramKind::Desktop);
 
 /// The usage text: the port rule, the settings file and log folder as they resolve now, the
-/// single-instance rule and the manual page. Ends with a line end.
-std::string HelpText(ProgramKind kind);
+/// single-instance rule and the manual page; for palaverlyd the `commands` of its line
+/// interface ("send TEXT"), in their order. Ends with a line end.
+std::string HelpText(ProgramKind kind, const std::vector<std::string>& commands = {});
 
 /// One line: program name, the version string stations exchange, and the build version.
 std::string VersionText(ProgramKind kind);
 
 /// Writes the help or the version text to standard output. Returns the exit status: 0, or 1
 /// when the text could not be written.
-int PrintProgramInformation(ProgramKind kind, ProgramAction action);
+int PrintProgramInformation(ProgramKind kind, ProgramAction action,
+                            const std::vector<std::string>& commands = {});
 
 /// The build's own version (the CMake project version).
 const char* BuildVersion();

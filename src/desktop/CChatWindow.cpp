@@ -45,6 +45,19 @@ QIcon AppIcon() {
     return icon;
 }
 
+// The edits refuse what CP932 cannot hold; a text that has no CP932 form all the same leaves
+// the station's handle and status as they were.
+void HandOver(CStationHub& station, const QString& handle, const QString& status, bool commit) {
+    const std::optional<std::string> h = ToCp932(handle);
+    const std::optional<std::string> s = ToCp932(status);
+    if (!h || !s)
+        return;
+    if (commit)
+        station.CommitHandleAndStatus(*h, *s);
+    else
+        station.TakeHandleAndStatus(*h, *s);
+}
+
 } // namespace
 
 CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop, QWidget* parent)
@@ -356,7 +369,7 @@ void CChatWindow::ShutdownWithoutDisplay() {
     // cut off, as nothing can be drawn any more.
     for (CMarkListCtrl* view : {m_logView, m_rosterView})
         view->Model().blockSignals(true);
-    m_station->TakeHandleAndStatus(m_handleText.toStdString(), m_statusText.toStdString());
+    HandOver(*m_station, m_handleText, m_statusText, false);
     m_station->Shutdown(); // the placement was handed over at each change
 }
 
@@ -608,15 +621,14 @@ void CChatWindow::OnTimer(int id) {
 
 void CChatWindow::TakeEdits() {
     m_takenMessage = m_messageEdit->text();
-    m_station->TakeHandleAndStatus(m_handleEdit->text().toStdString(),
-                                   m_statusEdit->text().toStdString());
+    HandOver(*m_station, m_handleEdit->text(), m_statusEdit->text(), false);
 }
 
 void CChatWindow::OnSend() {
     // Every edit is taken first: Enter in the handle edit sends with the handle as typed.
     TakeEdits();
-    auto result = m_station->SendAction(m_takenMessage.toStdString());
-    if (result != CStationHub::SendResult::Sent)
+    const std::optional<std::string> message = ToCp932(m_takenMessage);
+    if (!message || m_station->SendAction(*message) != CStationHub::SendResult::Sent)
         return;
     m_idleCount = 0;
     if (m_station->Settings().Options().m_flgClearAfterInput) {
@@ -771,8 +783,7 @@ bool CChatWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut && (watched == m_handleEdit || watched == m_statusEdit) &&
         !m_shutDown) {
         m_takenMessage = m_messageEdit->text();
-        m_station->CommitHandleAndStatus(m_handleEdit->text().toStdString(),
-                                         m_statusEdit->text().toStdString());
+        HandOver(*m_station, m_handleEdit->text(), m_statusEdit->text(), true);
     }
     return QWidget::eventFilter(watched, event);
 }

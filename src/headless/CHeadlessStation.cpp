@@ -17,16 +17,12 @@
 namespace palaverly {
 namespace {
 
-std::string U(const std::string& cp932) {
-    return cp932::ToUtf8(cp932);
-}
-
 // Tabs and line ends inside a field would break the one-line, tab-separated output; other
 // control characters (C0, DEL and the C1 range) would be run by the terminal or log viewer
 // that shows it, so a peer's text writes them as visible escapes: \x1b, \u009b. A backslash
 // stays as it is: it is the yen sign of every Shift-JIS text.
 std::string Field(const std::string& cp932) {
-    const std::string s = U(cp932);
+    const std::string s = cp932::ToUtf8(cp932);
     std::string out;
     out.reserve(s.size());
     char escape[8];
@@ -163,78 +159,110 @@ int CHeadlessStation::PollTimeout() const {
 }
 
 void CHeadlessStation::Execute(const std::string& line) {
-    std::string command = line.substr(0, line.find(' '));
-    std::string argument = line.size() > command.size() ? line.substr(command.size() + 1) : "";
-    CStationHub& s = *m_station;
-    const CMarkList& roster = s.Roster().List();
-
-    if (command == "mark" || command == "unmark") {
-        auto name = cp932::FromUtf8(argument);
-        if (!name || !s.SetMark(*name, command == "mark"))
-            return Print("ERROR\tno member " + argument);
-    } else if (command == "mark-all") {
-        s.MarkAll(true);
-    } else if (command == "unmark-all") {
-        s.MarkAll(false);
-    } else if (command == "send") {
-        if (s.SendAction(argument) == CStationHub::SendResult::Unrepresentable)
-            Print("ERROR\tcannot be sent in Shift-JIS: " + argument);
-    } else if (command == "beep" || command == "beep-silent") {
-        bool silent = command == "beep-silent";
-        s.BeepAction([silent] { return silent; });
-    } else if (command == "handle" || command == "status") {
-        std::string handle = command == "handle" ? argument : U(s.Handle());
-        std::string status = command == "status" ? argument : U(s.Status());
-        if (!s.CommitHandleAndStatus(handle, status))
-            Print("ERROR\tcannot be sent in Shift-JIS: " + argument);
-    } else if (command == "refresh") {
-        s.PostRefreshRoster();
-    } else if (command == "fetch") {
-        s.FetchBulletin();
-    } else if (command == "reload") {
-        s.ReloadLog();
-    } else if (command == "clear") {
-        s.ClearLog();
-    } else if (command == "suspend") {
-        s.OnSuspend();
-    } else if (command == "resume") {
-        s.OnResume();
-    } else if (command == "roster") {
-        for (int row = 0; row < roster.RowCount(); ++row) {
-            std::string out = "MEMBER";
-            for (int c = 0; c < RosterColumn::Count; ++c)
-                out += "\t" + Field(roster.Text(row, c));
-            out += roster.IsMarked(row) ? "\t1" : "\t0";
-            Print(out);
-        }
-        Print("END");
-    } else if (command == "log") {
-        const CMarkList& log = s.ChatLog().List();
-        for (int row = 0; row < log.RowCount(); ++row) {
-            std::string out = "ROW";
-            for (int c = 0; c < LogColumn::Count; ++c)
-                out += "\t" + Field(log.Text(row, c));
-            Print(out);
-        }
-        Print("END");
-    } else if (command == "search") {
-        auto needle = cp932::FromUtf8(argument);
-        if (!needle)
-            return Print("ERROR\tcannot be sent in Shift-JIS: " + argument);
-        std::optional<std::filesystem::path> folder = CLogSearch::LogFolder(s.Settings().Options());
-        std::vector<LogSearchHit> hits;
-        if (folder)
-            hits = CLogSearch::Search(*folder, *needle);
-        for (const LogSearchHit& hit : hits)
-            Print("FOUND\t" + CLogSearch::FormatDay(hit.day) + "\t" + Field(hit.line.time) + "\t" +
-                  Field(hit.line.receiver) + "\t" + Field(hit.line.sender) + "\t" +
-                  Field(hit.line.kind) + "\t" + Field(hit.line.content));
-        Print("END\t" + std::to_string(hits.size()));
-    } else if (command == "quit") {
-        m_finished = true;
-    } else if (!command.empty()) {
-        Print("ERROR\tunknown command " + command);
+    const std::string word = line.substr(0, line.find(' '));
+    const std::string argument = line.size() > word.size() ? line.substr(word.size() + 1) : "";
+    if (word.empty())
+        return;
+    for (const Command& command : Commands()) {
+        if (command.name == word)
+            return command.run(*this, argument);
     }
+    Print("ERROR\tunknown command " + word);
+}
+
+// Texts of the commands are UTF-8; the station takes CP932. What has no CP932 form is refused
+// rather than sent or searched for in a changed form.
+std::optional<std::string> CHeadlessStation::Cp932Argument(const std::string& argument) {
+    auto text = cp932::FromUtf8(argument);
+    if (!text)
+        Print("ERROR\tcannot be sent in Shift-JIS: " + argument);
+    return text;
+}
+
+void CHeadlessStation::Mark(const std::string& argument, bool marked) {
+    auto name = cp932::FromUtf8(argument);
+    if (!name || !m_station->SetMark(*name, marked))
+        Print("ERROR\tno member " + argument);
+}
+
+void CHeadlessStation::Send(const std::string& argument) {
+    if (auto text = Cp932Argument(argument))
+        m_station->SendAction(*text);
+}
+
+void CHeadlessStation::CommitHandleOrStatus(const std::string& argument, bool handle) {
+    auto text = Cp932Argument(argument);
+    if (!text)
+        return;
+    CStationHub& s = *m_station;
+    s.CommitHandleAndStatus(handle ? *text : s.Handle(), handle ? s.Status() : *text);
+}
+
+void CHeadlessStation::PrintRoster() {
+    const CMarkList& roster = m_station->Roster().List();
+    for (int row = 0; row < roster.RowCount(); ++row) {
+        std::string out = "MEMBER";
+        for (int c = 0; c < RosterColumn::Count; ++c)
+            out += "\t" + Field(roster.Text(row, c));
+        out += roster.IsMarked(row) ? "\t1" : "\t0";
+        Print(out);
+    }
+    Print("END");
+}
+
+void CHeadlessStation::PrintLog() {
+    const CMarkList& log = m_station->ChatLog().List();
+    for (int row = 0; row < log.RowCount(); ++row) {
+        std::string out = "ROW";
+        for (int c = 0; c < LogColumn::Count; ++c)
+            out += "\t" + Field(log.Text(row, c));
+        Print(out);
+    }
+    Print("END");
+}
+
+void CHeadlessStation::Search(const std::string& argument) {
+    auto needle = Cp932Argument(argument);
+    if (!needle)
+        return;
+    std::optional<std::filesystem::path> folder =
+        CLogSearch::LogFolder(m_station->Settings().Options());
+    std::vector<LogSearchHit> hits;
+    if (folder)
+        hits = CLogSearch::Search(*folder, *needle);
+    for (const LogSearchHit& hit : hits)
+        Print("FOUND\t" + CLogSearch::FormatDay(hit.day) + "\t" + Field(hit.line.time) + "\t" +
+              Field(hit.line.receiver) + "\t" + Field(hit.line.sender) + "\t" +
+              Field(hit.line.kind) + "\t" + Field(hit.line.content));
+    Print("END\t" + std::to_string(hits.size()));
+}
+
+std::span<const CHeadlessStation::Command> CHeadlessStation::Commands() {
+    using H = CHeadlessStation;
+    using A = const std::string&;
+    // In the order of the help, which is built from this table.
+    static constexpr Command kCommands[] = {
+        {"mark", "NAME", [](H& h, A argument) { h.Mark(argument, true); }},
+        {"unmark", "NAME", [](H& h, A argument) { h.Mark(argument, false); }},
+        {"mark-all", "", [](H& h, A) { h.m_station->MarkAll(true); }},
+        {"unmark-all", "", [](H& h, A) { h.m_station->MarkAll(false); }},
+        {"send", "TEXT", [](H& h, A argument) { h.Send(argument); }},
+        {"beep", "", [](H& h, A) { h.m_station->BeepAction([] { return false; }); }},
+        {"beep-silent", "", [](H& h, A) { h.m_station->BeepAction([] { return true; }); }},
+        {"handle", "TEXT", [](H& h, A argument) { h.CommitHandleOrStatus(argument, true); }},
+        {"status", "TEXT", [](H& h, A argument) { h.CommitHandleOrStatus(argument, false); }},
+        {"refresh", "", [](H& h, A) { h.m_station->PostRefreshRoster(); }},
+        {"fetch", "", [](H& h, A) { h.m_station->FetchBulletin(); }},
+        {"reload", "", [](H& h, A) { h.m_station->ReloadLog(); }},
+        {"clear", "", [](H& h, A) { h.m_station->ClearLog(); }},
+        {"suspend", "", [](H& h, A) { h.m_station->OnSuspend(); }},
+        {"resume", "", [](H& h, A) { h.m_station->OnResume(); }},
+        {"roster", "", [](H& h, A) { h.PrintRoster(); }},
+        {"log", "", [](H& h, A) { h.PrintLog(); }},
+        {"search", "TEXT", [](H& h, A argument) { h.Search(argument); }},
+        {"quit", "", [](H& h, A) { h.m_finished = true; }},
+    };
+    return kCommands;
 }
 
 void CHeadlessStation::RunPending() {

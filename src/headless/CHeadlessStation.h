@@ -1,6 +1,6 @@
 #pragma once
 // The headless station: a CStationHub driven by lines on standard input, reporting on standard
-// output, one line per event, UTF-8, fields separated by tabs.
+// output, one line per event, UTF-8, fields separated by tabs. Texts cross to CP932 here.
 
 #include "hub/CStationHub.h"
 #include "hub/IChatFrontEnd.h"
@@ -13,7 +13,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace palaverly {
 
@@ -30,6 +32,16 @@ public:
 
     /// Carries out one command line (without its line end); used by Run and by tests.
     void Execute(const std::string& line);
+
+    /// One command of the line interface: its word, what its argument is called in the help
+    /// (empty: none) and what it does with the argument.
+    struct Command {
+        std::string_view name;
+        std::string_view argument;
+        void (*run)(CHeadlessStation& station, const std::string& argument);
+    };
+    /// Every command Execute understands, in the order of the help.
+    static std::span<const Command> Commands();
 
     /// True once the station should shut down.
     bool Finished() const { return m_finished; }
@@ -58,6 +70,14 @@ private:
     /// Runs the delayed tasks that are due; returns the poll timeout to the next one (-1: none).
     int RunDueTasks();
     void Print(const std::string& line);
+    /// The CP932 form of a command's text; nothing, and an ERROR line, when it has none.
+    std::optional<std::string> Cp932Argument(const std::string& argument);
+    void Mark(const std::string& argument, bool marked);
+    void Send(const std::string& argument);
+    void CommitHandleOrStatus(const std::string& argument, bool handle);
+    void PrintRoster();
+    void PrintLog();
+    void Search(const std::string& argument);
     /// Writes the lines held back since the batch began, with one write.
     void FlushOutput();
 

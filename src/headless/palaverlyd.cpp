@@ -8,13 +8,20 @@
 #include "sys/CInstanceLock.h"
 
 #include <cstdio>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 int main(int argc, char** argv) {
     using namespace palaverly;
     const ProgramOptions options = ParseProgramOptions(argc, argv, ProgramKind::Headless);
-    if (options.action != ProgramAction::Run)
-        return PrintProgramInformation(ProgramKind::Headless, options.action);
+    if (options.action != ProgramAction::Run) {
+        std::vector<std::string> commands;
+        for (const CHeadlessStation::Command& c : CHeadlessStation::Commands())
+            commands.push_back(std::string(c.name) +
+                               (c.argument.empty() ? "" : " " + std::string(c.argument)));
+        return PrintProgramInformation(ProgramKind::Headless, options.action, commands);
+    }
     CInstanceLock lock(CInstanceLock::DefaultFolder());
     if (!lock.Acquired()) {
         // A lock file that cannot be used is said; a running station is not.

@@ -11,14 +11,6 @@
 namespace palaverly {
 namespace {
 
-// A CP932 text taken from the user, cut on a character boundary to the field's limit.
-std::optional<std::string> FromUser(std::string_view utf8, std::size_t limit) {
-    auto sjis = cp932::FromUtf8(utf8);
-    if (!sjis)
-        return std::nullopt;
-    return cp932::CutToBytes(*sjis, limit);
-}
-
 // What the user reads when the daily log file stops taking rows; the rows stay in the view.
 std::string LogProblemText(CDailyLogFile::Problem problem, const std::string& path, int error) {
     if (problem == CDailyLogFile::Problem::LowSpace)
@@ -168,11 +160,10 @@ int CStationHub::SendDatagram(std::string_view word, const char* payload) {
     return 0;
 }
 
-CStationHub::SendResult CStationHub::SendAction(std::string_view messageUtf8) {
-    auto text = FromUser(messageUtf8, kMessageLimit);
-    if (!text)
-        return SendResult::Unrepresentable;
-    if (text->empty())
+CStationHub::SendResult CStationHub::SendAction(std::string_view message) {
+    // Cut on a character boundary to what the field holds.
+    const std::string text = cp932::CutToBytes(message, kMessageLimit);
+    if (text.empty())
         return SendResult::Empty;
     const std::vector<std::string> receivers = m_roster.MarkedComputerNames();
     if (receivers.empty()) {
@@ -181,7 +172,7 @@ CStationHub::SendResult CStationHub::SendAction(std::string_view messageUtf8) {
     }
     const char* word = receivers.size() >= 2 ? "SENDM" : "SEND";
     for (const std::string& receiver : receivers) {
-        auto payload = MakeSendPayload(m_computerName, receiver, *text);
+        auto payload = MakeSendPayload(m_computerName, receiver, text);
         SendDatagram(word, payload.data());
     }
     return SendResult::Sent;
@@ -277,21 +268,14 @@ void CStationHub::PostFetchBulletin() {
     });
 }
 
-bool CStationHub::TakeHandleAndStatus(std::string_view handleUtf8, std::string_view statusUtf8) {
-    auto handle = FromUser(handleUtf8, kHandleLimit);
-    auto status = FromUser(statusUtf8, kStatusLimit);
-    if (!handle || !status)
-        return false;
-    m_stationSettings.m_handleName = *handle;
-    m_stationSettings.m_status = *status;
-    return true;
+void CStationHub::TakeHandleAndStatus(std::string_view handle, std::string_view status) {
+    m_stationSettings.m_handleName = cp932::CutToBytes(handle, kHandleLimit);
+    m_stationSettings.m_status = cp932::CutToBytes(status, kStatusLimit);
 }
 
-bool CStationHub::CommitHandleAndStatus(std::string_view handleUtf8, std::string_view statusUtf8) {
-    if (!TakeHandleAndStatus(handleUtf8, statusUtf8))
-        return false;
+void CStationHub::CommitHandleAndStatus(std::string_view handle, std::string_view status) {
+    TakeHandleAndStatus(handle, status);
     SendDatagram("MEMB", nullptr);
-    return true;
 }
 
 void CStationHub::SignOff() {

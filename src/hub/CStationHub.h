@@ -77,19 +77,18 @@ public:
     /// Runs once; later calls do nothing.
     void Shutdown();
 
-    // --- user actions (UI thread); texts from the front end are UTF-8 ---
-    enum class SendResult { Sent, Empty, NoReceiver, Unrepresentable };
-    SendResult SendAction(std::string_view messageUtf8);
+    // --- user actions (UI thread); texts from the front end are CP932 ---
+    enum class SendResult { Sent, Empty, NoReceiver };
+    SendResult SendAction(std::string_view message);
     void BeepAction(const std::function<bool()>& shiftDown);
     void RefreshRoster(); // UM_REFRESH_ROSTER
     void FetchBulletin(); // UM_FETCH_BULLETIN
     void PostRefreshRoster();
     void PostFetchBulletin();
-    /// Takes the texts of the handle and status edits (cut to their fields). False, and
-    /// nothing taken, when either holds a character CP932 cannot represent.
-    bool TakeHandleAndStatus(std::string_view handleUtf8, std::string_view statusUtf8);
+    /// Takes the texts of the handle and status edits, cut to their fields.
+    void TakeHandleAndStatus(std::string_view handle, std::string_view status);
     /// The handle or status edit lost the focus: take both texts, then roll call.
-    bool CommitHandleAndStatus(std::string_view handleUtf8, std::string_view statusUtf8);
+    void CommitHandleAndStatus(std::string_view handle, std::string_view status);
     void SignOff();
     void OnSuspend(); // BYE
     void OnResume();  // posts the roll call

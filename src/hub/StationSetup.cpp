@@ -1,7 +1,6 @@
 #include "hub/StationSetup.h"
 
 #include "sys/Identity.h"
-#include "text/Cp932.h"
 #include "wire/BroadcastRoutes.h"
 #include "wire/CBroadcastPort.h"
 #include "wire/StationId.h"
@@ -35,11 +34,8 @@ StationEnvironment SystemEnvironment(std::uint16_t port) {
         return port;
     };
     env.hostName = [] { return LocalHostName(); };
-    // Names from the system are UTF-8; peers expect CP932.
-    env.computerName = [] {
-        return cp932::CutToBytes(cp932::FromUtf8Lossy(LocalComputerName()), 15);
-    };
-    env.userName = [] { return cp932::FromUtf8Lossy(LocalUserName()); };
+    env.computerName = [] { return LocalComputerName(); };
+    env.userName = [] { return LocalUserName(); };
     env.stationId = [] { return LocalStationId(LocalHostName()); };
     // Headless stations have no font: a fixed width per byte keeps column widths sensible.
     env.measure = [](std::string_view text) { return static_cast<int>(text.size()) * 7; };

@@ -133,15 +133,17 @@ std::vector<InterfaceAddress> LocalInterfaceAddresses() {
     return addresses;
 }
 
+// Names from the system are UTF-8; peers expect CP932.
 std::string LocalComputerName() {
-    return ComputerNameFromHostName(LocalHostName());
+    return ComputerNameFromHostName(cp932::FromUtf8Lossy(LocalHostName()));
 }
 
 std::string LocalUserName() {
     const std::optional<UserAccount> account = CurrentUserAccount();
     const std::string passwdName = account ? account->name : std::string();
     const char* environmentUser = std::getenv("USER");
-    return ChooseUserName(passwdName, environmentUser != nullptr ? environmentUser : "");
+    return cp932::FromUtf8Lossy(
+        ChooseUserName(passwdName, environmentUser != nullptr ? environmentUser : ""));
 }
 
 } // namespace palaverly

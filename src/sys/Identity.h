@@ -58,10 +58,11 @@ std::optional<std::uint32_t> ResolveIpv4(const std::string& hostName,
 /// Every IPv4 interface address of this machine, in getifaddrs order.
 std::vector<InterfaceAddress> LocalInterfaceAddresses();
 
-/// The computer name of this machine (from LocalHostName).
+/// The computer name of this machine (from LocalHostName), in CP932.
 std::string LocalComputerName();
 
-/// The user name of the calling process (getpwuid_r of getuid, falling back to $USER).
+/// The user name of the calling process (getpwuid_r of getuid, falling back to $USER), in
+/// CP932.
 std::string LocalUserName();
 
 } // namespace palaverly

@@ -54,7 +54,7 @@ def main():
                 failures.append(f"{name}.1 does not describe the setting {value}")
 
     station = (source / "src/headless/CHeadlessStation.cpp").read_text()
-    commands = set(re.findall(r'command == "([a-z-]+)"', station))
+    commands = set(re.findall(r'\{"([a-z-]+)", "[A-Z]*", ', station))
     events = set(re.findall(r'Print\("([A-Z]+)', station)) | set(
         re.findall(r'std::string (?:line|out) = "([A-Z]+)"', station))
     if len(commands) < 15 or len(events) < 10:

@@ -59,8 +59,8 @@ done
 
 # The help of palaverlyd lists every command the station understands.
 daemon=${!#}
-commands=$(grep -o 'command == "[a-z-]*"' "$source_dir/src/headless/CHeadlessStation.cpp" |
-    sed 's/.*"\(.*\)"/\1/' | sort -u)
+commands=$(grep -oE '\{"[a-z-]+", "[A-Z]*", ' "$source_dir/src/headless/CHeadlessStation.cpp" |
+    sed 's/{"\([a-z-]*\)".*/\1/' | sort -u)
 [ "$(echo "$commands" | wc -l)" -ge 15 ] || failure "commands not found in the sources"
 "$daemon" --help >"$tmp/out"
 for c in $commands; do

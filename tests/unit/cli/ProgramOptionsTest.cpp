@@ -93,6 +93,13 @@ TEST(ProgramOptions, HelpNamesThePortRuleTheFilesAsTheyResolveAndTheManualPage) 
         EXPECT_NE(help.find(name + "(1)"), std::string::npos) << help;
         EXPECT_EQ(help.back(), '\n');
     }
-    EXPECT_NE(HelpText(ProgramKind::Headless).find("beep-silent"), std::string::npos);
-    EXPECT_EQ(HelpText(ProgramKind::Desktop).find("beep-silent"), std::string::npos);
+    // Every line fits a terminal of 80 columns; only palaverlyd has a commands paragraph.
+    const std::vector<std::string> commands(12, "command TEXT");
+    const std::string headless = HelpText(ProgramKind::Headless, commands);
+    EXPECT_NE(headless.find("Commands: command TEXT, command TEXT,"), std::string::npos);
+    EXPECT_NE(headless.find(" command TEXT.\n"), std::string::npos) << headless;
+    for (std::size_t from = 0, end; (end = headless.find('\n', from)) != std::string::npos;
+         from = end + 1)
+        EXPECT_LE(end - from, 79u) << headless.substr(from, end - from);
+    EXPECT_EQ(HelpText(ProgramKind::Desktop, commands).find("Commands:"), std::string::npos);
 }

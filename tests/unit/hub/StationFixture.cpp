@@ -20,8 +20,16 @@ CTestStation& CStationLan::Add(const std::string& computer, const std::string& h
         for (const auto& line : settings)
             out << line << "\n";
     }
+    t->station = std::make_unique<CStationHub>(t->frontEnd, Environment(computer));
+    if (start)
+        t->station->Initialize();
+    m_stations.push_back(std::move(t));
+    return *m_stations.back();
+}
+
+StationEnvironment CStationLan::Environment(const std::string& computer) {
     StationEnvironment env;
-    env.settingsFile = dir / "palaverly.conf";
+    env.settingsFile = m_root / computer / "palaverly.conf";
     env.clock = [this] { return now; };
     env.monotonic = [this] { return monotonicMs; };
     env.makePort = [this](std::uint16_t, ErrorSink) -> std::unique_ptr<CDatagramPort> {
@@ -35,11 +43,7 @@ CTestStation& CStationLan::Add(const std::string& computer, const std::string& h
     env.receiveThread = false;
     if (adjust)
         adjust(computer, env);
-    t->station = std::make_unique<CStationHub>(t->frontEnd, std::move(env));
-    if (start)
-        t->station->Initialize();
-    m_stations.push_back(std::move(t));
-    return *m_stations.back();
+    return env;
 }
 
 void CStationLan::Pump() {

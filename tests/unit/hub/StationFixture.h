@@ -80,6 +80,10 @@ public:
     CTestStation& Add(const std::string& computer, const std::string& handleUtf8,
                       const std::vector<std::string>& settings = {}, bool start = true);
 
+    /// The environment of a station named `computer` on this LAN, files in its folder (made
+    /// by Add, or by the caller).
+    StationEnvironment Environment(const std::string& computer);
+
     /// Delivers everything pending, dispatches it and runs posted tasks, until quiet.
     void Pump();
 

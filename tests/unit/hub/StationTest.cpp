@@ -1,7 +1,9 @@
 #include "CStationHubTestPeer.h"
 #include "StationFixture.h"
+#include "headless/CHeadlessStation.h"
 #include "station/Columns.h"
 
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
@@ -110,7 +112,7 @@ TEST_F(StationTest, SendmToThreeMarkedRowsGivesThreeDatagramsInRosterOrder) {
     lan->Pump();
     Mark(a, {"PCD", "PCB", "PCC"});
     std::size_t from = lan->lan.Sent().size();
-    ASSERT_EQ(a.station->SendAction("会議です"), CStationHub::SendResult::Sent);
+    ASSERT_EQ(a.station->SendAction(cp932::Sjis("会議です")), CStationHub::SendResult::Sent);
     auto sent = SentSince(from);
     ASSERT_EQ(sent.size(), 3u);
     std::vector<std::string> receivers;
@@ -148,7 +150,6 @@ TEST_F(StationTest, SendActionRefusalsAndSingleSend) {
     EXPECT_EQ(a.station->SendAction("hi"), CStationHub::SendResult::NoReceiver);
     ASSERT_EQ(a.frontEnd.notices.size(), 1u);
     EXPECT_EQ(a.frontEnd.notices[0], "Gablinx|ユーザを選択しないと送信できません");
-    EXPECT_EQ(a.station->SendAction("😀"), CStationHub::SendResult::Unrepresentable);
     EXPECT_EQ(SentSince(from).size(), 0u);
 
     Mark(a, {"PCB"});
@@ -156,7 +157,7 @@ TEST_F(StationTest, SendActionRefusalsAndSingleSend) {
     std::string longText(70, 'x');
     for (int i = 0; i < 40; ++i)
         longText += "漢";
-    ASSERT_EQ(a.station->SendAction(longText), CStationHub::SendResult::Sent);
+    ASSERT_EQ(a.station->SendAction(cp932::Sjis(longText)), CStationHub::SendResult::Sent);
     auto sent = SentSince(from);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(Word(sent[0]), "SEND");
@@ -246,7 +247,7 @@ TEST_F(StationTest, BurstsGetOneAnswerAtOnceThenOneWithTheNewValuesAndNoneAfterT
     std::size_t from = lan->lan.Sent().size();
     for (const char* word : {"MEMB", "GETM", "MEMB", "GETM", "MEMB"})
         a.station->Dispatch(BuildDatagram(1, lan->now, word, nullptr), "");
-    ASSERT_TRUE(a.station->TakeHandleAndStatus("Later", ""));
+    a.station->TakeHandleAndStatus("Later", "");
     for (auto& windowEnd : std::exchange(a.frontEnd.posted, {}))
         windowEnd(); // one answer each, and a new window
     a.station->Dispatch(BuildDatagram(1, lan->now, "MEMB", nullptr), "");
@@ -266,7 +267,7 @@ TEST_F(StationTest, LogoutRemovesTheRowAndShutdownSavesHandleAndStatus) {
     auto& b = lan->Add("PCB", "B");
     lan->Pump();
     ASSERT_EQ(Peer(a.station).RosterList().RowCount(), 2);
-    ASSERT_TRUE(b.station->CommitHandleAndStatus("Bee", "会議中"));
+    b.station->CommitHandleAndStatus("Bee", cp932::Sjis("会議中"));
     lan->Pump();
     auto rows = Rows(Peer(a.station).RosterList());
     EXPECT_EQ(rows[1][RosterColumn::Handle], "Bee");
@@ -540,4 +541,66 @@ TEST_F(StationTest, UnansweredRollCallIsNoticedOnceAndANewNetworkRollsCall) {
         lan->monotonicMs += 2000;
     }
     EXPECT_EQ(Rows(Peer(a.station).RosterList())[0][RosterColumn::Address], " 10.  0.  0. 99");
+}
+
+TEST_F(StationTest, HeadlessTextCommandsGoOutInShiftJisOrAreRefused) {
+    lan->Add("PCB", "B");
+    std::filesystem::create_directories(m_root / "PCA" / "log");
+    int out[2];
+    ASSERT_EQ(::pipe2(out, O_NONBLOCK | O_CLOEXEC), 0);
+    CHeadlessStation headless(lan->Environment("PCA"), -1, out[1]);
+    CStationHub& a = headless.Station();
+    a.Initialize();
+    // The headless hub is not on the fixture's list: its datagrams are taken in by hand.
+    auto pump = [&] {
+        char buffer[kDatagramSize];
+        for (int round = 0; round < 4; ++round) {
+            lan->Pump();
+            auto* port = static_cast<CSimulatedPort*>(Peer(a).Port());
+            while (port->TryReceive(buffer, kDatagramSize) == 0)
+                a.Reception().AcceptRaw(buffer);
+            headless.RunPending();
+        }
+    };
+    auto printed = [&] {
+        std::string text;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+            text.append(buffer, static_cast<std::size_t>(n));
+        return text;
+    };
+    pump();
+    std::size_t from = lan->lan.Sent().size();
+    for (const char* line : {"handle 鈴木", "status 外出中", "mark PCB", "send ソ連の表"})
+        headless.Execute(line);
+    pump();
+    EXPECT_EQ(a.Handle(), cp932::Sjis("鈴木"));
+    EXPECT_EQ(a.Status(), cp932::Sjis("外出中"));
+    bool sent = false;
+    for (const Datagram& d : SentSince(from))
+        if (Word(d) == "SEND") {
+            EXPECT_EQ(ReadField(d, kSendTextOffset), cp932::Sjis("ソ連の表"));
+            sent = true;
+        }
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(printed().find("ERROR"), std::string::npos);
+
+    // Nothing that Shift-JIS cannot hold goes out in a changed form.
+    from = lan->lan.Sent().size();
+    for (const char* line : {"send 😀", "handle 😀", "status a😀", "search 😀", "frobnicate x"})
+        headless.Execute(line);
+    EXPECT_TRUE(SentSince(from).empty());
+    EXPECT_EQ(a.Handle(), cp932::Sjis("鈴木"));
+    EXPECT_EQ(a.Status(), cp932::Sjis("外出中"));
+    const std::string errors = printed();
+    EXPECT_EQ(errors, "ERROR\tcannot be sent in Shift-JIS: 😀\n"
+                      "ERROR\tcannot be sent in Shift-JIS: 😀\n"
+                      "ERROR\tcannot be sent in Shift-JIS: a😀\n"
+                      "ERROR\tcannot be sent in Shift-JIS: 😀\n"
+                      "ERROR\tunknown command frobnicate\n");
+    headless.Execute("quit");
+    EXPECT_TRUE(headless.Finished());
+    a.Shutdown();
+    ::close(out[0]);
+    ::close(out[1]);
 }
