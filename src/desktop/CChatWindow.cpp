@@ -23,7 +23,6 @@
 #include <QMessageBox>
 #include <QMoveEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QShortcut>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
@@ -63,15 +62,14 @@ void HandOver(CStationHub& station, const QString& handle, const QString& status
 CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop, QWidget* parent)
     : QWidget(parent, Qt::Window), m_desktop(std::move(desktop)),
       m_layout(*this, CDialogUnits(CDialogUnits::DialogFont())),
+      m_placement(*this,
+                  m_desktop.placesWindows.value_or(
+                      !QGuiApplication::platformName().startsWith(QLatin1String("wayland"))),
+                  QSize(kMinimumWidth, kMinimumHeight)),
       m_timers(m_desktop.monotonic ? m_desktop.monotonic : MonotonicClock(MonotonicMilliseconds),
                [this](int id) { OnTimer(id); }) {
     if (!m_desktop.trayAvailable)
         m_desktop.trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
-    if (!m_desktop.placesWindows)
-        m_desktop.placesWindows =
-            !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-    m_trayWatcher = std::make_unique<CTrayWatcher>(m_desktop.trayAvailable, m_desktop.trayPollMs);
-    connect(m_trayWatcher.get(), &CTrayWatcher::Changed, this, &CChatWindow::OnTrayHostChanged);
     if (!m_desktop.shiftDown)
         m_desktop.shiftDown = [] {
             return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
@@ -98,7 +96,7 @@ CChatWindow::CChatWindow(StationEnvironment station, DesktopEnvironment desktop,
     // minimum is the whole window's.
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     CreateControls();
-    CreateTrayMenu();
+    CreateTray();
     // After a save the ticker and bulletin timers take the new periods, and new information
     // texts make the station ask for bulletins again.
     CDialogCommands::Hooks hooks;
@@ -254,27 +252,24 @@ void CChatWindow::OpenLogSearch() {
 }
 
 void CChatWindow::ShowUnread() {
-    if (!m_tray)
-        return;
-    m_tray->setIcon(m_unread.Icon(windowIcon()));
-    m_tray->setToolTip(m_unread.ToolTip());
+    m_tray->SetLook(m_unread.Icon(windowIcon()), m_unread.ToolTip());
 }
 
-void CChatWindow::CreateTrayMenu() {
-    m_trayMenu = std::make_unique<QMenu>();
-    auto add = [this](int id, const QString& caption) {
-        QAction* action = m_trayMenu->addAction(caption);
-        action->setData(id);
-        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+void CChatWindow::CreateTray() {
+    const std::vector<CTrayIcon::MenuEntry> menu = {
+        {kCmdToggle, QStringLiteral("ｳｨﾝﾄﾞｳ表示切替(&D)")},
+        {},
+        {kCmdOptions, QStringLiteral("ｵﾌﾟｼｮﾝ設定(&O)")},
+        {kCmdPhrases, QStringLiteral("定型ﾌｫｰﾑ設定")},
+        {kCmdInfo, QStringLiteral("ｲﾝﾌｫﾒｰｼｮﾝ設定")},
+        {kCmdAbout, QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)")},
+        {},
+        {kCmdQuit, QStringLiteral("常駐終了(&Q)")},
     };
-    add(kCmdToggle, QStringLiteral("ｳｨﾝﾄﾞｳ表示切替(&D)"));
-    m_trayMenu->addSeparator();
-    add(kCmdOptions, QStringLiteral("ｵﾌﾟｼｮﾝ設定(&O)"));
-    add(kCmdPhrases, QStringLiteral("定型ﾌｫｰﾑ設定"));
-    add(kCmdInfo, QStringLiteral("ｲﾝﾌｫﾒｰｼｮﾝ設定"));
-    add(kCmdAbout, QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)"));
-    m_trayMenu->addSeparator();
-    add(kCmdQuit, QStringLiteral("常駐終了(&Q)"));
+    m_tray = new CTrayIcon(m_desktop.trayAvailable, m_desktop.trayPollMs, menu, this);
+    connect(m_tray, &CTrayIcon::Activated, this, [this] { OnCommand(kCmdToggle); });
+    connect(m_tray, &CTrayIcon::CommandChosen, this, &CChatWindow::OnCommand);
+    connect(m_tray, &CTrayIcon::HostChanged, this, &CChatWindow::OnTrayHostChanged);
 }
 
 std::unique_ptr<QMenu> CChatWindow::BuildPhraseMenu() {
@@ -295,7 +290,7 @@ void CChatWindow::ShowTickerMenu(const QPoint& pos) {
     // The tray menu's commands stay reachable from the window, tray or not.
     std::unique_ptr<QMenu> menu(m_ticker->createStandardContextMenu());
     menu->addSeparator();
-    menu->addActions(m_trayMenu->actions());
+    menu->addActions(m_tray->Menu().actions());
     menu->exec(m_ticker->mapToGlobal(pos));
 }
 
@@ -343,18 +338,14 @@ void CChatWindow::Shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
-    m_trayWatcher->Stop();
+    m_tray->StopWatching();
     m_timers.KillAll();
     StopHubWatches();
     // Texts typed but not yet committed by a focus change are taken now, as the edits stand.
     TakeEdits();
     SavePlacement(); // written by the hub's shutdown, with the handle and the status
     m_station->Shutdown();
-    if (m_tray) {
-        m_tray->hide();
-        delete m_tray;
-        m_tray = nullptr;
-    }
+    m_tray->Remove();
 }
 
 void CChatWindow::ShutdownWithoutDisplay() {
@@ -362,7 +353,7 @@ void CChatWindow::ShutdownWithoutDisplay() {
         return;
     m_shutDown = true;
     m_displayLost = true;
-    m_trayWatcher->Stop();
+    m_tray->StopWatching();
     m_timers.KillAll();
     StopHubWatches();
     // The views would follow the station's last changes (its own roster row goes): they are
@@ -486,19 +477,8 @@ void CChatWindow::MemberCountChanged(const std::string& caption, int /*count*/) 
 }
 
 void CChatWindow::AddTrayIcon() {
-    // Made whatever the moment: Qt embeds it as soon as a tray host appears, and again when a
-    // restarted host takes the tray over. Until then the window is reachable without it.
-    m_tray = new QSystemTrayIcon(windowIcon(), this);
-    m_tray->setToolTip(QStringLiteral("Palaverly"));
-    m_tray->setContextMenu(m_trayMenu.get());
-    connect(m_tray, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                // Every left click toggles, the second of a double click included.
-                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
-                    OnCommand(kCmdToggle);
-            });
-    m_tray->show();
-    m_trayAvailable = m_trayWatcher->Start();
+    // Until a host holds the icon the window is reachable without it.
+    m_trayAvailable = m_tray->Show(windowIcon());
 }
 
 void CChatWindow::OnTrayHostChanged(bool available) {
@@ -693,7 +673,7 @@ void CChatWindow::changeEvent(QEvent* event) {
         m_unread.Clear();
         ShowUnread();
     }
-    if (event->type() != QEvent::WindowStateChange || m_restoringPlacement)
+    if (event->type() != QEvent::WindowStateChange || m_placement.Restoring())
         return;
     NotePlacement();
     auto* change = static_cast<QWindowStateChangeEvent*>(event);
@@ -790,82 +770,19 @@ bool CChatWindow::eventFilter(QObject* watched, QEvent* event) {
 
 // --- placement ---
 
-namespace {
-enum ShowState : std::uint32_t { kHidden = 0, kNormal = 1, kMinimized = 2, kMaximized = 3 };
-} // namespace
-
 void CChatWindow::RestorePlacement() {
-    const std::optional<CWindowPos> placement = m_station->Settings().Placement();
-    if (placement)
-        m_storedPosition = QPoint(placement->m_left, placement->m_top);
-    // Computed wide: the edges may be any 32-bit numbers.
-    const std::int64_t width = placement ? std::int64_t(placement->m_right) - placement->m_left : 0;
-    const std::int64_t height =
-        placement ? std::int64_t(placement->m_bottom) - placement->m_top : 0;
-    // An empty or inverted rectangle would give a window of no size: the template's stays.
-    if (width <= 0 || height <= 0)
-        return;
-    // A window larger than the whole desktop only costs memory for what nobody can see.
-    QSize largest(kMinimumWidth, kMinimumHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        largest = largest.expandedTo(screen->virtualSize());
-    const QSize size(static_cast<int>(std::min<std::int64_t>(width, largest.width())),
-                     static_cast<int>(std::min<std::int64_t>(height, largest.height())));
-    m_restoringPlacement = true;
-    // Where windows are placed by the compositor, only the size and the show state apply.
-    if (*m_desktop.placesWindows)
-        setGeometry(QRect(QPoint(placement->m_left, placement->m_top), size));
-    else
-        resize(size);
-    switch (placement->m_showCmd) {
-    case kHidden:
-        break;
-    case kMinimized:
-        showMinimized();
-        break;
-    case kMaximized:
-        showMaximized();
-        break;
-    default:
-        show();
-        break;
-    }
-    m_restoringPlacement = false;
+    m_placement.Restore(m_station->Settings().Placement());
     NotePlacement();
 }
 
 void CChatWindow::SavePlacement() {
-    m_station->Settings().SetPlacement(CurrentPlacement());
+    m_station->Settings().SetPlacement(m_placement.Current(m_armed));
 }
 
 void CChatWindow::NotePlacement() {
-    if (m_shutDown || m_restoringPlacement)
+    if (m_shutDown || m_placement.Restoring())
         return;
-    m_station->Settings().SetPlacement(CurrentPlacement());
-}
-
-CWindowPos CChatWindow::CurrentPlacement() const {
-    CWindowPos p;
-    p.m_minX = p.m_minY = p.m_maxX = p.m_maxY = -1;
-    // The normal rectangle is the client area's, so that a restore puts it back exactly.
-    QRect normal = (isMinimized() || isMaximized()) ? normalGeometry() : geometry();
-    // A client that cannot place its window does not know where it is either: the position
-    // stays as it was read, for the day the program runs where it can place it again.
-    if (!*m_desktop.placesWindows)
-        normal.moveTopLeft(m_storedPosition.value_or(QPoint(0, 0)));
-    p.m_left = normal.left();
-    p.m_top = normal.top();
-    p.m_right = normal.left() + normal.width();
-    p.m_bottom = normal.top() + normal.height();
-    if (!m_armed || !isVisible())
-        p.m_showCmd = kHidden;
-    else if (isMinimized())
-        p.m_showCmd = kMinimized;
-    else if (isMaximized())
-        p.m_showCmd = kMaximized;
-    else
-        p.m_showCmd = kNormal;
-    return p;
+    SavePlacement();
 }
 
 } // namespace palaverly

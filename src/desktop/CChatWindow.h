@@ -1,11 +1,13 @@
 #pragma once
 // The chat window of the desktop program: the controls of the chat dialog laid out in its
-// dialog units, the tray icon and menu, the three timers, and the station hub behind them.
+// dialog units, what the tray icon's commands do, the three timers, and the station hub
+// behind them.
 
 #include "desktop/CAlertSound.h"
 #include "desktop/CMarkListCtrl.h"
-#include "desktop/CTrayWatcher.h"
+#include "desktop/CTrayIcon.h"
 #include "desktop/CUnreadBadge.h"
+#include "desktop/CWindowPlacement.h"
 #include "desktop/CWindowTimers.h"
 #include "desktop/INotificationBus.h"
 #include "hub/CStationHub.h"
@@ -29,7 +31,6 @@ class QMenu;
 class QMessageBox;
 class QPushButton;
 class QSocketNotifier;
-class QSystemTrayIcon;
 
 namespace palaverly {
 
@@ -193,7 +194,7 @@ private:
     void StopHubWatches();
 
     void CreateControls();
-    void CreateTrayMenu();
+    void CreateTray();
     QPushButton* AddButton(int id, const QString& caption, int x, int y, int w, int h);
     QLineEdit* AddEdit(QLineEdit* edit, int id, int limit, int x, int y, int w, int h);
     void OnSend();
@@ -202,8 +203,6 @@ private:
     void OnLineCopy();
     void InsertIntoMessage(const QString& text);
     void SavePlacement();
-    /// The placement as the window stands now.
-    CWindowPos CurrentPlacement() const;
     /// Hands the current placement to the station, so that it is at hand without the display.
     void NotePlacement();
     void ShowTickerMenu(const QPoint& pos);
@@ -215,7 +214,8 @@ private:
 
     DesktopEnvironment m_desktop;
     CTemplateLayout m_layout; // the template's controls in its font and scale
-    TextWidthFn m_measure;    // TextWidth, remembered: the hub's tables and both views share it
+    CWindowPlacement m_placement;
+    TextWidthFn m_measure; // TextWidth, remembered: the hub's tables and both views share it
     std::unique_ptr<CStationHub> m_station;
     std::unique_ptr<CDialogCommands> m_dialogs; // its dialogs edit the station's settings
 
@@ -230,10 +230,8 @@ private:
     CMarkListCtrl* m_rosterView = nullptr;
     QString m_takenMessage; // the message edit's text as last taken from it
 
-    QSystemTrayIcon* m_tray = nullptr;
-    std::unique_ptr<QMenu> m_trayMenu;
+    CTrayIcon* m_tray = nullptr; // a child of the window
     bool m_trayAvailable = false;
-    std::unique_ptr<CTrayWatcher> m_trayWatcher;
     CUnreadBadge m_unread;
     QPointer<class CLogSearchDialog> m_logSearch;
 
@@ -246,8 +244,6 @@ private:
 
     CAlertSound m_sound;
     std::unique_ptr<CDesktopNotifier> m_notifier;
-    bool m_restoringPlacement = false;
-    std::optional<QPoint> m_storedPosition; // "WindowPos" as read, where the platform places
     // The edits' texts as they stand, for a shutdown that can no longer ask the widgets.
     QString m_handleText;
     QString m_statusText;

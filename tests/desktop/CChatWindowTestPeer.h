@@ -32,10 +32,10 @@ public:
     QGroupBox* LogGroup() const { return m_w.m_logGroup; }
     CMarkListCtrl* LogView() const { return m_w.m_logView; }
     CMarkListCtrl* RosterView() const { return m_w.m_rosterView; }
-    QMenu* TrayMenu() const { return m_w.m_trayMenu.get(); }
-    QSystemTrayIcon* TrayIcon() const { return m_w.m_tray; }
+    QMenu* TrayMenu() const { return &m_w.m_tray->Menu(); }
+    QSystemTrayIcon* TrayIcon() const { return m_w.m_tray->Icon(); }
     bool TrayAvailable() const { return m_w.m_trayAvailable; }
-    CTrayWatcher& TrayWatcher() const { return *m_w.m_trayWatcher; }
+    CTrayWatcher& TrayWatcher() const { return m_w.m_tray->Watcher(); }
     int IdleCount() const { return m_w.IdleCount(); }
     bool Armed() const { return m_w.Armed(); }
     bool TimersRunning() const { return m_w.TimersRunning(); }
