@@ -225,7 +225,7 @@ void CChatWindow::CreateControls() {
         connect(view, &CMarkListCtrl::Activity, this, [this] { m_idleCount = 0; });
     // A right click in the roster asks for nothing.
     connect(m_logView, &CMarkListCtrl::RowClicked, this,
-            [this](int, int row) { m_station->OnLogRowClicked(row); });
+            [this](int, int row) { m_station->MarkSenderOfLogRow(row); });
     m_handleEdit->installEventFilter(this);
     m_statusEdit->installEventFilter(this);
     connect(m_handleEdit, &QLineEdit::textChanged, this,

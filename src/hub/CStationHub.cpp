@@ -295,7 +295,7 @@ void CStationHub::OnResume() {
     PostRefreshRoster();
 }
 
-int CStationHub::OnLogRowClicked(int row) {
+int CStationHub::MarkSenderOfLogRow(int row) {
     return m_roster.OnLogRowClicked(row);
 }
 

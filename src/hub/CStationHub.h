@@ -92,8 +92,8 @@ public:
     void SignOff();
     void OnSuspend(); // BYE
     void OnResume();  // posts the roll call
-    /// A right click on the chat log with `row` selected: its sender is marked in the roster.
-    int OnLogRowClicked(int row);
+    /// Marks the roster rows of the sender of chat-log row `row` (a right click on the log).
+    int MarkSenderOfLogRow(int row);
     std::optional<std::string> TickerStep(); // one tick; CP932 text to show, if any
 
     /// Sends one datagram; 0, or -1 for a refused command word. Any thread.
