@@ -67,6 +67,12 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME ${PALAVERLY_DEB_PROGRAMS})
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_CONTROL_EXTRA ${PALAVERLY_DEB_DIR}/conffiles)
+# What the programs load at run time, which shlibdeps cannot see: the Wayland platform plugin,
+# libcanberra for the alert sound (dlopen) and a font with the Japanese texts of the wire.
+# A GNOME desktop shows tray icons only with the AppIndicator extension.
+set(CPACK_DEBIAN_PROGRAMS_PACKAGE_RECOMMENDS
+    "qt6-wayland, libcanberra0, fonts-noto-cjk | fonts-ipafont-gothic | fonts-vlgothic")
+set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SUGGESTS gnome-shell-extension-appindicator)
 set(CPACK_DEBIAN_PROGRAMS_DESCRIPTION
     "serverless chat for the office LAN, resident in the tray
 Palaverly is a small chat tool for an office LAN of about ten people. There is
