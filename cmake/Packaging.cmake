@@ -89,8 +89,9 @@ set(CPACK_DEBIAN_SOCKTHREAD_PACKAGE_NAME ${PALAVERLY_DEB_LIBRARY})
 set(CPACK_DEBIAN_SOCKTHREAD_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_SOCKTHREAD_PACKAGE_CONTROL_EXTRA ${PALAVERLY_DEB_DIR}/triggers)
 # A shlibs file lets packages linking the library depend on it. CPack also writes maintainer
-# scripts that call ldconfig; the trigger is what current dpkg expects.
+# scripts that call ldconfig; the trigger is what current dpkg expects, so they are taken out.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebNoLdconfig.cmake)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_SOCKTHREAD_DESCRIPTION
     "Palaverly socket-thread library
