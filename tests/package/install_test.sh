@@ -8,7 +8,7 @@
 # Usage: install_test.sh BUILD_DIR VERSION
 set -u
 [ "$(id -u)" = 0 ] || { echo "SKIP: needs root"; exit 77; }
-for tool in cpack apt-get dpkg-query chroot mount umount unshare ip; do
+for tool in cpack apt-get dpkg-query chroot mount umount mountpoint unshare ip; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
 source "$(dirname "$0")/../support/private_namespaces.sh"
@@ -49,7 +49,8 @@ mount -t proc proc "$root/proc" && mount --rbind /dev "$root/dev" &&
 mkdir -m 755 "$root/tmp/debs"
 debs=()
 for p in "${packages[@]}"; do
-    deb=$(ls "$tmp"/out/"$p"_"$version"_*.deb 2>/dev/null) || { echo "FAIL: no $p package"; exit 1; }
+    deb=$(ls "$tmp"/out/"$p"_"$version"_*.deb 2>/dev/null) ||
+        { echo "FAIL: no $p package"; exit 1; }
     install -m 644 "$deb" "$root/tmp/debs/"
     debs+=("/tmp/debs/$(basename "$deb")")
 done
@@ -69,7 +70,8 @@ echo "== apt-get install"
 # apt-get's --no-download refuses packages named by path, so a dry run first says whether
 # anything else would be installed, that is downloaded; there is no network to do it anyway.
 inside apt-get install -s "${debs[@]}" >"$tmp/apt.log" 2>&1 || { cat "$tmp/apt.log"; exit 1; }
-others=$(awk '$1 == "Inst" { print $2 }' "$tmp/apt.log" | grep -vxF -f <(printf '%s\n' "${packages[@]}"))
+others=$(awk '$1 == "Inst" { print $2 }' "$tmp/apt.log" |
+    grep -vxF -f <(printf '%s\n' "${packages[@]}"))
 [ -z "$others" ] || { echo "FAIL: apt-get would download" $others "(run install-deps.sh)"; exit 1; }
 inside apt-get install -y "${debs[@]}" >"$tmp/apt.log" 2>&1 ||
     { cat "$tmp/apt.log"; echo "FAIL: apt-get install"; exit 1; }
@@ -80,7 +82,8 @@ for p in "${packages[@]}"; do
 done
 # What each package put down, before it is removed: files, and folders that were not there.
 for p in "${packages[@]}"; do inside dpkg-query -L "$p"; done | sort -u >"$tmp/owned"
-inside dpkg-query -W -f='${Conffiles}\n' "${packages[@]}" | awk 'NF { print $1 }' | sort >"$tmp/conffiles"
+inside dpkg-query -W -f='${Conffiles}\n' "${packages[@]}" | awk 'NF { print $1 }' |
+    sort >"$tmp/conffiles"
 for p in "${packages[@]}"; do
     inside dpkg-query -W -f='${Conffiles}' "$p" | grep -q . && echo "$p"
 done >"$tmp/with-conffiles"
@@ -94,7 +97,8 @@ inside palaverlyd --version | grep -q "(Palaverly $version)" || failure "palaver
 
 # A station whose roll call goes to 127.0.0.1 only hears it, answers it and lists itself.
 mkdir -p "$root/tmp/home/.config/Quillmark"
-printf 'HandleName=Installed\nBroadcastAddresses=127.0.0.1\n' >"$root/tmp/home/.config/Quillmark/palaverly.conf"
+printf 'HandleName=Installed\nBroadcastAddresses=127.0.0.1\n' \
+    >"$root/tmp/home/.config/Quillmark/palaverly.conf"
 coproc station { exec chroot "$root" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/tmp/home \
     LANG=C.UTF-8 palaverlyd 9 2>&1; }
 station_pid=$station_PID
@@ -130,7 +134,8 @@ for p in "${packages[@]}"; do
     want=not-installed
     grep -qx "$p" "$tmp/with-conffiles" && want=config-files
     got=$(status "$p")
-    [ "${got:-not-installed}" = $want ] || failure "$p is ${got:-gone} after apt-get remove, not $want"
+    [ "${got:-not-installed}" = $want ] ||
+        failure "$p is ${got:-gone} after apt-get remove, not $want"
 done
 # Left behind: an owned file that is no conffile, or an owned folder that this system lacks
 # and that holds no conffile.
@@ -145,7 +150,8 @@ done <"$tmp/owned"
 # Nor anything the maintainer scripts made or took away (a removed file of the lower layer is
 # a character device 0/0 in the upper one), outside the package system's own state.
 (cd "$layer/upper" && find . -mindepth 1 ! -type d | sed 's|^\.||') |
-    grep -v -E '^/(var/(lib/(dpkg|apt)|cache|log)/|etc/ld\.so\.cache$)' | while IFS= read -r path; do
+    grep -v -E '^/(var/(lib/(dpkg|apt)|cache|log)/|etc/ld\.so\.cache$)' |
+    while IFS= read -r path; do
     if [ -c "$layer/upper$path" ]; then
         echo "$path (removed)"
     elif [ ! -e "$path" ] && ! grep -qxF -- "$path" "$tmp/conffiles"; then

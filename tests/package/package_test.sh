@@ -31,10 +31,12 @@ done
 
 echo "== lintian"
 # With the informational tags: two of the hardening tags are only that.
-lintian --display-info --tag-display-limit 0 "$programs" "$library" "$dev" >"$tmp/lintian.log" 2>&1
+lintian --display-info --tag-display-limit 0 "$programs" "$library" "$dev" \
+    >"$tmp/lintian.log" 2>&1
 cat "$tmp/lintian.log"
 grep -q '^E: ' "$tmp/lintian.log" && failure "lintian reports errors"
-grep -q ' hardening-no-' "$tmp/lintian.log" && failure "a program or library is built without hardening"
+grep -q ' hardening-no-' "$tmp/lintian.log" &&
+    failure "a program or library is built without hardening"
 
 # The files a package holds, as paths without the leading "./", directories left out.
 contents() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' | sort; }
@@ -57,7 +59,8 @@ root=$tmp/root
 echo "== licence"
 # Debian's machine-readable form, naming the MIT licence as Expat with the terms of LICENSE.
 python3 - "$root/usr/share/doc/$(field "$programs" Package)/copyright" \
-    "$(dirname "$0")/../../LICENSE" <<'END' || failure "the copyright file does not carry LICENSE as Expat"
+    "$(dirname "$0")/../../LICENSE" <<'END' ||
+    failure "the copyright file does not carry LICENSE as Expat"
 import re, sys
 paragraphs = [p for p in open(sys.argv[1], encoding="utf-8").read().split("\n\n") if p.strip()]
 def fields(p):
@@ -66,13 +69,15 @@ header, files, licence = (fields(p) for p in paragraphs)
 terms = licence["License"].split("\n", 1)
 body = [line[1:] if line != " ." else "" for line in terms[1].split("\n")]
 mit = open(sys.argv[2], encoding="utf-8").read()
-sys.exit(not (header.get("Format") == "https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"
+dep5 = "https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"
+sys.exit(not (header.get("Format") == dep5
               and files.get("Files") == "*" and files.get("License") == "Expat"
               and files.get("Copyright") == "2026 The Palaverly developers" and terms[0] == "Expat"
               and "Copyright (c) 2026 The Palaverly developers" in mit
               and "\n".join(body) + "\n" == mit[mit.index("Permission"):]))
 END
-grep -q '<project_license>MIT</project_license>' "$root/usr/share/metainfo/palaverly.metainfo.xml" ||
+grep -q '<project_license>MIT</project_license>' \
+    "$root/usr/share/metainfo/palaverly.metainfo.xml" ||
     failure "the metainfo names no MIT project licence"
 
 echo "== programs"
