@@ -2,18 +2,17 @@
 # stack protector, _FORTIFY_SOURCE, full RELRO with BIND_NOW and PIE. They are what
 # dpkg-buildflags adds with hardening=+all over hardening=-all, so the optimisation, debug
 # and path-mapping flags stay CMake's. Sanitizer and fuzz builds go without: they are Debug
-# builds, where _FORTIFY_SOURCE warns (an error here), and ASan checks more than it does.
-
-include(CheckPIESupported)
-check_pie_supported(LANGUAGES C CXX)
+# builds, where _FORTIFY_SOURCE warns (an error here), and the sanitizers check memory there.
 
 set(PALAVERLY_HARDENING_CONFIGS Release RelWithDebInfo MinSizeRel)
 
 # palaverly_buildflags(VAR FLAGS): the words of dpkg-buildflags' FLAGS that hardening adds.
 function(palaverly_buildflags var flags)
     foreach(mode on off)
-        string(REPLACE on +all setting ${mode})
-        string(REPLACE off -all setting ${setting})
+        set(setting +all)
+        if(mode STREQUAL off)
+            set(setting -all)
+        endif()
         execute_process(
             COMMAND ${CMAKE_COMMAND} -E env --unset=DEB_BUILD_OPTIONS
                 "DEB_BUILD_MAINT_OPTIONS=hardening=${setting}" ${PALAVERLY_DPKG_BUILDFLAGS}
@@ -32,6 +31,9 @@ function(palaverly_buildflags var flags)
 endfunction()
 
 if(NOT PALAVERLY_SANITIZE AND NOT PALAVERLY_FUZZ)
+    # Executables are linked as PIE, not merely compiled for it.
+    include(CheckPIESupported)
+    check_pie_supported(LANGUAGES C CXX)
     find_program(PALAVERLY_DPKG_BUILDFLAGS dpkg-buildflags)
     if(PALAVERLY_DPKG_BUILDFLAGS)
         palaverly_buildflags(hardening_cpp CPPFLAGS)
@@ -56,6 +58,7 @@ if(NOT PALAVERLY_SANITIZE AND NOT PALAVERLY_FUZZ)
         "$<${optimised}:$<$<COMPILE_LANGUAGE:C>:${hardening_c}>>"
         "$<${optimised}:$<$<COMPILE_LANGUAGE:CXX>:${hardening_cxx}>>")
     add_link_options("$<${optimised}:${hardening_ld}>")
-    message(STATUS "Hardening (${PALAVERLY_HARDENING_CONFIGS}): ${hardening_cpp} ${hardening_cxx} "
-        "${hardening_ld}")
+    list(JOIN PALAVERLY_HARDENING_CONFIGS ", " names)
+    string(REPLACE ";" " " shown "${hardening_cpp};${hardening_cxx};${hardening_ld}")
+    message(STATUS "Hardening of the ${names} builds: ${shown}")
 endif()
