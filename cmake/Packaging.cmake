@@ -67,6 +67,12 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME ${PALAVERLY_DEB_PROGRAMS})
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_CONTROL_EXTRA ${PALAVERLY_DEB_DIR}/conffiles)
+# What the programs load at run time, which shlibdeps cannot see: the Wayland platform plugin,
+# libcanberra for the alert sound (dlopen) and a font with the Japanese texts of the wire.
+# A GNOME desktop shows tray icons only with the AppIndicator extension.
+set(CPACK_DEBIAN_PROGRAMS_PACKAGE_RECOMMENDS
+    "qt6-wayland, libcanberra0, fonts-noto-cjk | fonts-ipafont-gothic | fonts-vlgothic")
+set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SUGGESTS gnome-shell-extension-appindicator)
 set(CPACK_DEBIAN_PROGRAMS_DESCRIPTION
     "serverless chat for the office LAN, resident in the tray
 Palaverly is a small chat tool for an office LAN of about ten people. There is
@@ -83,8 +89,9 @@ set(CPACK_DEBIAN_SOCKTHREAD_PACKAGE_NAME ${PALAVERLY_DEB_LIBRARY})
 set(CPACK_DEBIAN_SOCKTHREAD_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_SOCKTHREAD_PACKAGE_CONTROL_EXTRA ${PALAVERLY_DEB_DIR}/triggers)
 # A shlibs file lets packages linking the library depend on it. CPack also writes maintainer
-# scripts that call ldconfig; the trigger is what current dpkg expects.
+# scripts that call ldconfig; the trigger is what current dpkg expects, so they are taken out.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebNoLdconfig.cmake)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_SOCKTHREAD_DESCRIPTION
     "Palaverly socket-thread library

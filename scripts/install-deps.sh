@@ -6,13 +6,15 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev qt6-base-dev-tools libqt6dbus6 libcanberra-dev
+    qt6-base-dev qt6-base-dev-tools libqt6dbus6 libcanberra-dev libcanberra0
     iproute2 nftables util-linux procps python3 binutils python3-dbusmock dbus strace
     xvfb xauth trayer openbox xdotool x11-utils imagemagick fonts-noto-cjk libxcb1-dev
     dunst at-spi2-core python3-pyatspi
     qt6-wayland weston xfce4-session dbus-daemon
-    dpkg-dev lintian desktop-file-utils appstream groff-base gzip
+    dpkg-dev lintian desktop-file-utils appstream groff-base gzip man-db
 )
+# qt6-wayland, libcanberra0 and fonts-noto-cjk are also what the palaverly package recommends:
+# the package test installs it with apt-get and may not download them.
 
 missing=()
 for p in "${packages[@]}"; do
