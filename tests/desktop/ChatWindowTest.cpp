@@ -825,6 +825,9 @@ void ChatWindowTest::unreadBadgeCountsWhileAwayAndClearsOnShow() {
     lan.Pump();
     CChatWindow& w = *a.window;
     QVERIFY(!w.isVisible());
+    // At 2x the icons are drawn from an image of their own size, never scaled up.
+    QCOMPARE(w.windowIcon().actualSize(QSize(64, 64)), QSize(64, 64));
+    QCOMPARE(Peer(w).TrayIcon()->icon().actualSize(QSize(64, 64)), QSize(64, 64));
     const QImage plain = Peer(w).TrayIcon()->icon().pixmap(QSize(32, 32), 2.0).toImage();
     Peer(*b.window).Station().SetMark("PCA", true);
     for (const char* text : {"one", "two"}) {
