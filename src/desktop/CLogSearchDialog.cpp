@@ -3,10 +3,12 @@
 #include "qtsupport/CCp932Validator.h"
 #include "qtsupport/QtText.h"
 
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolTip>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -71,7 +73,12 @@ CLogSearchDialog::CLogSearchDialog(const COptionValues& options, const QFont& fo
     layout->addWidget(m_status);
     layout->addWidget(m_hits, 3);
     layout->addWidget(m_around, 2);
-    resize(QFontMetrics(font).averageCharWidth() * 90, QFontMetrics(font).height() * 32);
+    // Room for a long line of text, but never more than the screen holds (at 2x a 1280 pixel
+    // wide screen is only 640 wide).
+    QSize size(QFontMetrics(font).averageCharWidth() * 90, QFontMetrics(font).height() * 32);
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    resize(size);
 
     connect(go, &QPushButton::clicked, this, [this] { Search(m_field->text()); });
     connect(m_field, &QLineEdit::returnPressed, this, [this] { Search(m_field->text()); });

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -766,6 +767,9 @@ void ChatWindowTest::logSearchFindsEveryDayAndShowsTheHitAmongItsRows() {
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
     auto* dialog = w.findChild<CLogSearchDialog*>();
     QVERIFY(dialog && dialog->isVisible());
+    // The screen holds it, at 2x too.
+    const QSize room = dialog->screen()->availableGeometry().size();
+    QVERIFY(dialog->width() <= room.width() && dialog->height() <= room.height());
     QSignalSpy finished(dialog, &CLogSearchDialog::Finished);
     const auto lists = dialog->findChildren<QTreeView*>();
     QCOMPARE(lists.size(), 2);
