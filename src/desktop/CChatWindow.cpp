@@ -5,6 +5,7 @@
 #include "desktop/CInputEdit.h"
 #include "desktop/CLogSearchDialog.h"
 #include "desktop/CMarkListCtrl.h"
+#include "desktop/DesktopResources.h"
 #include "dialogs/CDialogCommands.h"
 #include "qtsupport/QtText.h"
 #include "settings/CWindowPos.h"
@@ -36,13 +37,6 @@ namespace {
 // count from the outer size, and X window managers' decorations vary too much to use theirs.
 constexpr int kFrameWidth = 8;
 constexpr int kFrameHeight = 27;
-
-QIcon AppIcon() {
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/135-16.png"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icons/135-32.png"), QSize(32, 32));
-    return icon;
-}
 
 // The edits refuse what CP932 cannot hold; a text that has no CP932 form all the same leaves
 // the station's handle and status as they were.

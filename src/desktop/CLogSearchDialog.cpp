@@ -1,12 +1,16 @@
 #include "desktop/CLogSearchDialog.h"
 
+#include "qtsupport/CCp932Validator.h"
 #include "qtsupport/QtText.h"
 
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QScreen>
+#include <QToolTip>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace palaverly {
@@ -14,21 +18,22 @@ namespace {
 
 // Lines shown before and after the chosen hit.
 constexpr std::size_t kAroundLines = 10;
+// A log line is at most 1023 bytes, so no longer text can be found in one.
+constexpr int kSearchLimit = 1023;
 
-QTreeWidget* MakeList(const QStringList& headers, QWidget* parent) {
-    auto* list = new QTreeWidget(parent);
-    list->setHeaderLabels(headers);
+QTreeView* MakeList(CLogLineModel* model, QWidget* parent) {
+    auto* list = new QTreeView(parent);
+    list->setModel(model);
     list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    // Uniform rows let the view place a year of hits without measuring each.
     list->setUniformRowHeights(true);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setTextElideMode(Qt::ElideRight);
     list->header()->setStretchLastSection(true);
     list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     return list;
-}
-
-QStringList Columns(const LogFileLine& line) {
-    return {FromCp932(line.time), FromCp932(line.sender), FromCp932(line.receiver),
-            FromCp932(line.kind), FromCp932(line.content)};
 }
 
 } // namespace
@@ -39,15 +44,25 @@ CLogSearchDialog::CLogSearchDialog(const COptionValues& options, const QFont& fo
     setFont(font);
     m_field = new QLineEdit(this);
     m_field->setPlaceholderText(QStringLiteral("検索する文字"));
+    // A character CP932 cannot hold is refused as it is typed: the search then looks for
+    // exactly what the field shows, never for a text changed by the conversion.
+    m_field->setValidator(new CCp932Validator(
+        kSearchLimit,
+        [this](CCp932Validator::Refusal refusal) {
+            const QString hint = CCp932Validator::HintText(refusal, kSearchLimit);
+            QToolTip::showText(m_field->mapToGlobal(QPoint(0, m_field->height())), hint, m_field);
+            m_status->setText(hint);
+        },
+        m_field));
     auto* go = new QPushButton(QStringLiteral("検索"), this);
     go->setDefault(true);
     m_status = new QLabel(this);
-    m_hits = MakeList({QStringLiteral("日付"), QStringLiteral("時刻"), QStringLiteral("送信者"),
-                       QStringLiteral("受信者"), QStringLiteral("種別"), QStringLiteral("内容")},
-                      this);
-    m_around = MakeList({QStringLiteral("時刻"), QStringLiteral("送信者"), QStringLiteral("受信者"),
-                         QStringLiteral("種別"), QStringLiteral("内容")},
-                        this);
+    m_status->setTextFormat(Qt::PlainText);
+    m_found = new CLogLineModel(this);
+    m_lines = new CLogLineModel(this);
+    m_hits = MakeList(m_found, this);
+    m_around = MakeList(m_lines, this);
+    m_around->setColumnHidden(CLogLineModel::kDay, true);
     m_around->setSelectionMode(QAbstractItemView::NoSelection);
 
     auto* row = new QHBoxLayout;
@@ -58,14 +73,17 @@ CLogSearchDialog::CLogSearchDialog(const COptionValues& options, const QFont& fo
     layout->addWidget(m_status);
     layout->addWidget(m_hits, 3);
     layout->addWidget(m_around, 2);
-    resize(QFontMetrics(font).averageCharWidth() * 90, QFontMetrics(font).height() * 32);
+    // Room for a long line of text, but never more than the screen holds (at 2x a 1280 pixel
+    // wide screen is only 640 wide).
+    QSize size(QFontMetrics(font).averageCharWidth() * 90, QFontMetrics(font).height() * 32);
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    resize(size);
 
     connect(go, &QPushButton::clicked, this, [this] { Search(m_field->text()); });
     connect(m_field, &QLineEdit::returnPressed, this, [this] { Search(m_field->text()); });
-    connect(m_hits, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        if (item)
-            ShowAround(m_hits->indexOfTopLevelItem(item));
-    });
+    connect(m_hits->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { ShowAround(current.row()); });
 }
 
 CLogSearchDialog::~CLogSearchDialog() {
@@ -83,20 +101,23 @@ void CLogSearchDialog::StopWorker() {
 void CLogSearchDialog::Search(const QString& text) {
     StopWorker();
     m_field->setText(text);
-    m_hits->clear();
-    m_around->clear();
-    m_found.clear();
-    const std::string needle = ToCp932Lossy(text);
+    m_found->Clear();
+    m_lines->Clear();
+    // Text put in from outside the field skips its validator: refused here as there.
+    const std::optional<std::string> needle = ToCp932(text);
     const std::optional<std::filesystem::path> folder = CLogSearch::LogFolder(m_options);
-    if (needle.empty() || !folder) {
-        m_status->setText(folder ? QString() : QStringLiteral("ログ保存先がありません"));
+    if (!needle || needle->empty() || !folder) {
+        m_status->setText(!needle ? CCp932Validator::HintText(
+                                        CCp932Validator::Refusal::Unrepresentable, kSearchLimit)
+                          : folder ? QString()
+                                   : QStringLiteral("ログ保存先がありません"));
         emit Finished(0);
         return;
     }
     m_status->setText(QStringLiteral("検索中..."));
     m_done = false;
     const unsigned generation = ++m_generation;
-    m_worker = std::thread([this, generation, needle, folder = *folder] {
+    m_worker = std::thread([this, generation, needle = *needle, folder = *folder] {
         std::vector<LogSearchHit> hits = CLogSearch::Search(folder, needle, &m_cancel);
         // Queued to the dialog: dropped if the dialog is gone, ignored if a newer search began.
         QMetaObject::invokeMethod(
@@ -112,42 +133,31 @@ void CLogSearchDialog::ShowHits(unsigned generation, std::vector<LogSearchHit> h
     if (generation != m_generation)
         return;
     m_done = true;
-    m_found = std::move(hits);
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(m_found.size()));
-    for (const LogSearchHit& hit : m_found) {
-        QStringList columns = Columns(hit.line);
-        columns.prepend(QString::fromStdString(CLogSearch::FormatDay(hit.day)));
-        items.append(new QTreeWidgetItem(columns));
-    }
-    m_hits->addTopLevelItems(items);
-    m_status->setText(QStringLiteral("%1 件").arg(m_found.size()));
-    emit Finished(static_cast<int>(m_found.size()));
+    const int count = static_cast<int>(hits.size());
+    m_found->SetRows(std::move(hits));
+    m_status->setText(QStringLiteral("%1 件").arg(count));
+    emit Finished(count);
 }
 
 void CLogSearchDialog::ShowAround(int hit) {
-    m_around->clear();
-    if (hit < 0 || static_cast<std::size_t>(hit) >= m_found.size())
+    m_lines->Clear();
+    const std::vector<LogSearchHit>& found = m_found->Rows();
+    if (hit < 0 || static_cast<std::size_t>(hit) >= found.size())
         return;
-    const LogSearchHit& found = m_found[static_cast<std::size_t>(hit)];
+    const LogSearchHit& chosen = found[static_cast<std::size_t>(hit)];
     // One day's file is small next to a year of them: read on the spot.
-    const std::optional<std::vector<LogFileLine>> lines = CLogSearch::ReadLogLines(found.path);
-    if (!lines || found.lineIndex >= lines->size())
+    const std::optional<std::vector<LogFileLine>> lines = CLogSearch::ReadLogLines(chosen.path);
+    if (!lines || chosen.lineIndex >= lines->size())
         return;
-    const std::size_t first = found.lineIndex > kAroundLines ? found.lineIndex - kAroundLines : 0;
-    const std::size_t last = std::min(lines->size(), found.lineIndex + kAroundLines + 1);
-    QTreeWidgetItem* chosen = nullptr;
-    for (std::size_t i = first; i < last; ++i) {
-        auto* item = new QTreeWidgetItem(m_around, Columns((*lines)[i]));
-        if (i == found.lineIndex) {
-            chosen = item;
-            QFont bold = item->font(0);
-            bold.setBold(true);
-            for (int c = 0; c < item->columnCount(); ++c)
-                item->setFont(c, bold);
-        }
-    }
-    m_around->scrollToItem(chosen, QAbstractItemView::PositionAtCenter);
+    const std::size_t first = chosen.lineIndex > kAroundLines ? chosen.lineIndex - kAroundLines : 0;
+    const std::size_t last = std::min(lines->size(), chosen.lineIndex + kAroundLines + 1);
+    std::vector<LogSearchHit> around;
+    around.reserve(last - first);
+    for (std::size_t i = first; i < last; ++i)
+        around.push_back({chosen.day, chosen.path, i, (*lines)[i]});
+    m_lines->SetRows(std::move(around), static_cast<int>(chosen.lineIndex - first));
+    m_around->scrollTo(m_lines->index(m_lines->Emphasised(), CLogLineModel::kContent),
+                       QAbstractItemView::PositionAtCenter);
 }
 
 } // namespace palaverly

@@ -3,6 +3,7 @@
 // read on a worker thread, so the window goes on receiving while a year of logs is searched;
 // choosing a hit shows that day's lines around it.
 
+#include "desktop/CLogLineModel.h"
 #include "settings/COptionValues.h"
 #include "station/CLogSearch.h"
 
@@ -14,7 +15,7 @@
 
 class QLabel;
 class QLineEdit;
-class QTreeWidget;
+class QTreeView;
 
 namespace palaverly {
 
@@ -42,9 +43,10 @@ private:
     const COptionValues& m_options;
     QLineEdit* m_field;
     QLabel* m_status;
-    QTreeWidget* m_hits;
-    QTreeWidget* m_around;
-    std::vector<LogSearchHit> m_found;
+    CLogLineModel* m_found;
+    CLogLineModel* m_lines;
+    QTreeView* m_hits;
+    QTreeView* m_around;
     std::thread m_worker;
     std::atomic<bool> m_cancel{false};
     bool m_done = true;

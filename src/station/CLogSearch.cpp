@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
 #include <system_error>
 #include <tuple>
+#include <unistd.h>
 
 namespace palaverly {
 
@@ -49,7 +51,8 @@ std::vector<LogFileEntry> CLogSearch::ListLogFiles(const std::filesystem::path& 
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
         std::optional<LocalTime> day = DayOfFileName(it->path().filename().native());
-        if (day && it->is_regular_file(error))
+        // A symlink in a log's place is left out, as the daily log file refuses to follow one.
+        if (day && std::filesystem::is_regular_file(it->symlink_status(error)))
             files.push_back({*day, it->path()});
     }
     std::sort(files.begin(), files.end(), [](const LogFileEntry& a, const LogFileEntry& b) {
@@ -61,9 +64,15 @@ std::vector<LogFileEntry> CLogSearch::ListLogFiles(const std::filesystem::path& 
 
 std::optional<std::vector<LogFileLine>>
 CLogSearch::ReadLogLines(const std::filesystem::path& path) {
+    // Opened as the daily log file opens it: a FIFO, a device or a symlink put in a log's
+    // place is refused without blocking, and so is a file of another user.
+    const int fd = OpenRegularFile(path, O_RDONLY, 0, FileOwners::Mine);
+    if (fd < 0)
+        return std::nullopt;
     std::string bytes;
-    // The whole-file read refuses FIFOs and folders, so a planted one never blocks a search.
-    if (ReadWholeFile(path, bytes) != 0)
+    const int error = ReadToEnd(fd, bytes);
+    ::close(fd);
+    if (error != 0)
         return std::nullopt;
     std::vector<LogFileLine> lines;
     std::string_view rest = bytes;

@@ -48,11 +48,11 @@ public:
     /// ("CHAT1261208.LOG"), so other files of the folder are left out.
     static std::optional<LocalTime> DayOfFileName(std::string_view name);
 
-    /// Every daily log file of `folder` (regular files only), newest day first.
+    /// Every daily log file of `folder` (regular files only, no symlinks), newest day first.
     static std::vector<LogFileEntry> ListLogFiles(const std::filesystem::path& folder);
 
     /// The lines of one file in file order (CR LF or LF ends; empty lines left out); nothing
-    /// when it cannot be read.
+    /// when it cannot be read or is no regular file of the current user (never blocks).
     static std::optional<std::vector<LogFileLine>> ReadLogLines(const std::filesystem::path& path);
 
     /// Every line of every daily log file of `folder` whose receiver, sender, kind or content

@@ -23,38 +23,36 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
-int ReadWholeFile(const std::filesystem::path& path, std::string& out) {
-    // O_NONBLOCK: a FIFO put in the file's place must not hang the UI thread.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return errno;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return error;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    }
+int ReadToEnd(int fd, std::string& out) {
     out.clear();
     char buffer[8192];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            return error;
-        }
+        if (n < 0)
+            return errno;
         if (n == 0)
-            break;
+            return 0;
         out.append(buffer, static_cast<std::size_t>(n));
     }
+}
+
+int ReadWholeFile(const std::filesystem::path& path, std::string& out) {
+    // O_NONBLOCK: a FIFO put in the file's place must not hang the UI thread.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return errno;
+    struct stat st {};
+    int error = 0;
+    if (::fstat(fd, &st) != 0)
+        error = errno;
+    else if (!S_ISREG(st.st_mode))
+        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    else
+        error = ReadToEnd(fd, out);
     ::close(fd);
-    return 0;
+    return error;
 }
 
 int OpenRegularFile(const std::filesystem::path& path, int flags, mode_t mode, FileOwners owners) {

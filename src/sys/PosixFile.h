@@ -13,6 +13,10 @@ namespace palaverly {
 /// set (EIO when the descriptor took nothing).
 bool WriteAll(int fd, std::string_view data);
 
+/// Reads what `fd` holds from its offset to its end into `out`, going on after EINTR. 0, or
+/// the errno value of the failed read.
+int ReadToEnd(int fd, std::string& out);
+
 /// Reads a whole regular file into `out`. 0, or an errno value (EISDIR for a folder, EINVAL
 /// for anything else that is not a regular file); a FIFO never blocks the caller.
 int ReadWholeFile(const std::filesystem::path& path, std::string& out);

@@ -11,14 +11,16 @@
 #include "qtsupport/ReadableColour.h"
 #include "text/Cp932.h"
 
+#include <QAbstractItemModelTester>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <fstream>
 
 using namespace palaverly;
@@ -765,25 +767,59 @@ void ChatWindowTest::logSearchFindsEveryDayAndShowsTheHitAmongItsRows() {
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
     auto* dialog = w.findChild<CLogSearchDialog*>();
     QVERIFY(dialog && dialog->isVisible());
+    // The screen holds it, at 2x too.
+    const QSize room = dialog->screen()->availableGeometry().size();
+    QVERIFY(dialog->width() <= room.width() && dialog->height() <= room.height());
     QSignalSpy finished(dialog, &CLogSearchDialog::Finished);
+    const auto lists = dialog->findChildren<QTreeView*>();
+    QCOMPARE(lists.size(), 2);
+    QTreeView* hits = lists[0];
+    QTreeView* around = lists[1];
+    QAbstractItemModelTester hitsTester(hits->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester aroundTester(around->model(),
+                                          QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const auto cell = [](QTreeView* view, int row, int column) {
+        return view->model()->index(row, column).data().toString();
+    };
     dialog->Search(QStringLiteral("Lunch"));
     QVERIFY(finished.wait(5000));
     QCOMPARE(finished.first().first().toInt(), 2);
-    const auto lists = dialog->findChildren<QTreeWidget*>();
-    QTreeWidget* hits = lists[0];
-    QCOMPARE(hits->topLevelItem(0)->text(0), QStringLiteral("2026-12-07"));
-    QCOMPARE(hits->topLevelItem(0)->text(5), QStringLiteral("LUNCH now"));
-    QCOMPARE(hits->topLevelItem(1)->text(5), QStringLiteral("lunch ソ"));
+    QCOMPARE(hits->model()->rowCount(), 2);
+    QCOMPARE(cell(hits, 0, 0), QStringLiteral("2026-12-07"));
+    QCOMPARE(cell(hits, 0, 1), QStringLiteral(" 9:30'00"));
+    QCOMPARE(cell(hits, 0, 2), QStringLiteral("Bob"));
+    QCOMPARE(cell(hits, 0, 3), QStringLiteral("Alice"));
+    QCOMPARE(cell(hits, 0, 5), QStringLiteral("LUNCH now"));
+    QCOMPARE(cell(hits, 1, 5), QStringLiteral("lunch ソ"));
     // The hit among its day's rows: ten before, itself in bold, and the nine after it.
-    hits->setCurrentItem(hits->topLevelItem(0));
-    QTreeWidget* around = lists[1];
-    QCOMPARE(around->topLevelItemCount(), 20);
-    QCOMPARE(around->topLevelItem(10)->text(4), QStringLiteral("LUNCH now"));
-    QVERIFY(around->topLevelItem(10)->font(4).bold());
-    QVERIFY(!around->topLevelItem(9)->font(4).bold());
+    hits->setCurrentIndex(hits->model()->index(0, 0));
+    QCOMPARE(around->model()->rowCount(), 20);
+    QVERIFY(around->isColumnHidden(0));
+    QCOMPARE(cell(around, 10, 5), QStringLiteral("LUNCH now"));
+    const auto bold = [&](int row) {
+        return around->model()->index(row, 5).data(Qt::FontRole).value<QFont>().bold();
+    };
+    QVERIFY(bold(10));
+    QVERIFY(!bold(9) && !bold(11));
     dialog->Search(QStringLiteral("\\")); // the trail byte of ソ is no backslash
     QVERIFY(finished.wait(5000));
-    QCOMPARE(hits->topLevelItemCount(), 0);
+    QCOMPARE(hits->model()->rowCount(), 0);
+    QCOMPARE(around->model()->rowCount(), 0);
+
+    // What CP932 cannot hold is refused, typed or put in: never a search for a changed text
+    // ("l?nch" would find nothing, "?" after a lossy conversion anything with a question mark).
+    auto* field = dialog->findChild<QLineEdit*>();
+    field->clear();
+    Type(field, QStringLiteral("l한unch"));
+    QCOMPARE(field->text(), QStringLiteral("lunch"));
+    plant("CHAT1261205.LOG", " 7:00'00\tAlice\tBob\tk\twhat?\r\n");
+    const qsizetype searches = finished.count();
+    dialog->Search(QStringLiteral("한")); // refused at once, before any file is read
+    QCOMPARE(finished.count(), searches + 1);
+    QCOMPARE(finished.last().first().toInt(), 0);
+    QCOMPARE(hits->model()->rowCount(), 0);
+    QVERIFY(!dialog->Searching());
 }
 
 void ChatWindowTest::unreadBadgeCountsWhileAwayAndClearsOnShow() {
@@ -793,6 +829,9 @@ void ChatWindowTest::unreadBadgeCountsWhileAwayAndClearsOnShow() {
     lan.Pump();
     CChatWindow& w = *a.window;
     QVERIFY(!w.isVisible());
+    // At 2x the icons are drawn from an image of their own size, never scaled up.
+    QCOMPARE(w.windowIcon().actualSize(QSize(64, 64)), QSize(64, 64));
+    QCOMPARE(Peer(w).TrayIcon()->icon().actualSize(QSize(64, 64)), QSize(64, 64));
     const QImage plain = Peer(w).TrayIcon()->icon().pixmap(QSize(32, 32), 2.0).toImage();
     Peer(*b.window).Station().SetMark("PCA", true);
     for (const char* text : {"one", "two"}) {

@@ -86,6 +86,7 @@ for f in usr/bin/palaverly usr/bin/palaverlyd; do
 done
 for f in usr/share/applications/palaverly.desktop etc/xdg/autostart/palaverly.desktop \
     usr/share/icons/hicolor/16x16/apps/palaverly.png usr/share/icons/hicolor/32x32/apps/palaverly.png \
+    usr/share/icons/hicolor/64x64/apps/palaverly.png \
     usr/share/icons/hicolor/scalable/apps/palaverly.svg usr/share/metainfo/palaverly.metainfo.xml \
     usr/share/man/man1/palaverly.1.gz usr/share/man/man1/palaverlyd.1.gz; do
     [ -f "$root/$f" ] || failure "$f missing"

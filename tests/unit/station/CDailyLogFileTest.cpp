@@ -337,4 +337,16 @@ TEST_F(DailyLogFile, SearchGoesOverEveryDayNewestFirstOnCharacters) {
     EXPECT_EQ(CLogSearch::Search(m_dir.Path(), ren).size(), 1u);
     EXPECT_TRUE(CLogSearch::Search(m_dir.Path(), "").empty());
     EXPECT_TRUE(CLogSearch::Search(m_dir.Path() / "missing", "lunch").empty());
+
+    // A FIFO nobody writes and symlinks named like logs: skipped, and read as nothing, without
+    // blocking (a plain open of the FIFO would wait for a writer for ever).
+    const fs::path fifo = m_dir.Path() / "CHAT1261205.LOG";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    test::WriteWholeFile(m_dir.Path() / "elsewhere", "13:00'00\tr\ts\tk\tlunch\r\n");
+    fs::create_symlink(m_dir.Path() / "elsewhere", m_dir.Path() / "CHAT1261204.LOG");
+    fs::create_symlink("/dev/zero", m_dir.Path() / "CHAT1261203.LOG");
+    EXPECT_EQ(CLogSearch::ListLogFiles(m_dir.Path()).size(), 3u);
+    EXPECT_EQ(CLogSearch::Search(m_dir.Path(), "lunch").size(), 3u);
+    for (const char* name : {"CHAT1261205.LOG", "CHAT1261204.LOG", "CHAT1261203.LOG"})
+        EXPECT_FALSE(CLogSearch::ReadLogLines(m_dir.Path() / name)) << name;
 }
