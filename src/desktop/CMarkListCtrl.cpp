@@ -5,10 +5,36 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionHeader>
 #include <QTimer>
 #include <utility>
 
 namespace palaverly {
+
+namespace {
+
+// The column titles are drawn in the header's own font, but Qt measures them in bold: with a
+// CJK font that maps a second face of several MB, on the first layout already, for a size the
+// titles never take. They are measured as they are drawn.
+class CMarkListHeader : public QHeaderView {
+public:
+    explicit CMarkListHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+protected:
+    QSize sectionSizeFromContents(int logicalIndex) const override {
+        ensurePolished();
+        QStyleOptionHeader option;
+        initStyleOption(&option);
+        option.section = logicalIndex;
+        option.fontMetrics = fontMetrics();
+        if (model())
+            option.text = model()->headerData(logicalIndex, orientation()).toString();
+        return style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), this);
+    }
+};
+
+} // namespace
 
 CMarkListCtrl::CMarkListCtrl(CMarkList& list, int controlId, bool multipleSelection,
                              TextWidthFn measure, QWidget* parent)
@@ -19,6 +45,7 @@ CMarkListCtrl::CMarkListCtrl(const CMarkList& list, CMarkListEdits edits, int co
                              bool multipleSelection, TextWidthFn measure, QWidget* parent)
     : QTreeView(parent), m_list(list), m_edits(edits), m_controlId(controlId), m_model(list),
       m_delegate(std::move(measure)) {
+    setHeader(new CMarkListHeader(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     // Fixed row heights keep 100,000 rows cheap: no per-row measuring or layout.

@@ -1,5 +1,6 @@
 #include "desktop/DesktopResources.h"
 
+#include <QImageReader>
 #include <QtGlobal>
 
 static void InitResourcesOutsideNamespace() {
@@ -14,8 +15,13 @@ void InitDesktopResources() {
 
 QIcon AppIcon() {
     QIcon icon;
-    for (int size : {16, 32, 64})
-        icon.addFile(QStringLiteral(":/icons/135-%1.png").arg(size), QSize(size, size));
+    for (int size : {16, 32, 64}) {
+        // Read as what they are: where the format may be guessed, every image plugin is
+        // loaded to be asked, and stays loaded.
+        QImageReader reader(QStringLiteral(":/icons/135-%1.png").arg(size), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
     return icon;
 }
 

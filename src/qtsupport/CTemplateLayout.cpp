@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -188,9 +187,12 @@ int CTemplateLayout::FitFrames() {
 
 QString CTemplateLayout::NameOfCaption(const QString& caption) {
     QString name = caption;
-    // A Japanese caption carries its mnemonic in brackets at the end: "送信(&S)".
-    static const QRegularExpression kBracketed(QStringLiteral("\\(&[^&]\\)$"));
-    name.remove(kBracketed);
+    // A Japanese caption carries its mnemonic in brackets at the end: "送信(&S)". A plain
+    // check: a regular expression here would be the only one the program runs.
+    const qsizetype n = name.size();
+    if (n >= 4 && name[n - 4] == QLatin1Char('(') && name[n - 3] == QLatin1Char('&') &&
+        name[n - 2] != QLatin1Char('&') && name[n - 1] == QLatin1Char(')'))
+        name.chop(4);
     QString out;
     for (qsizetype i = 0; i < name.size(); ++i) {
         if (name[i] == QLatin1Char('&') && i + 1 < name.size())
