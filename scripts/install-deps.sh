@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools libqt6dbus6 libcanberra-dev libcanberra0
     iproute2 nftables util-linux procps python3 binutils python3-dbusmock dbus strace
-    xvfb xauth trayer openbox xdotool x11-utils imagemagick fonts-noto-cjk libxcb1-dev
+    xvfb xauth trayer openbox xdotool x11-utils imagemagick fonts-noto-cjk libxcb1-dev libxcb-xfixes0-dev
     dunst at-spi2-core python3-pyatspi
     qt6-wayland weston xfce4-session dbus-daemon
     dpkg-dev lintian desktop-file-utils appstream groff-base gzip man-db

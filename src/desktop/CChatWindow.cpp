@@ -260,7 +260,7 @@ void CChatWindow::CreateTray() {
         {},
         {kCmdQuit, QStringLiteral("常駐終了(&Q)")},
     };
-    m_tray = new CTrayIcon(m_desktop.trayAvailable, m_desktop.trayPollMs, menu, this);
+    m_tray = new CTrayIcon(m_desktop.trayAvailable, m_desktop.followTrayHost, menu, this);
     connect(m_tray, &CTrayIcon::Activated, this, [this] { OnCommand(kCmdToggle); });
     connect(m_tray, &CTrayIcon::CommandChosen, this, &CChatWindow::OnCommand);
     connect(m_tray, &CTrayIcon::HostChanged, this, &CChatWindow::OnTrayHostChanged);

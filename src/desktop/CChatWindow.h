@@ -46,8 +46,9 @@ class CChatWindowTestPeer;
 struct DesktopEnvironment {
     /// Whether a system tray is there to hold the icon (tests fix the answer).
     std::function<bool()> trayAvailable;
-    /// How often, in ms, the window asks again whether a tray is there (0: only at start).
-    int trayPollMs = CTrayWatcher::kDefaultPollMs;
+    /// Whether the window follows a tray host's coming and going (if not, it asks only at
+    /// start; tests answer for the tray themselves).
+    bool followTrayHost = true;
     /// Whether a window may choose its own position (not under Wayland); the platform's
     /// answer when empty.
     std::optional<bool> placesWindows;

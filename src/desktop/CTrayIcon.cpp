@@ -6,9 +6,9 @@
 
 namespace palaverly {
 
-CTrayIcon::CTrayIcon(CTrayWatcher::Probe probe, int pollMs, const std::vector<MenuEntry>& menu,
+CTrayIcon::CTrayIcon(CTrayWatcher::Probe probe, bool followHost, const std::vector<MenuEntry>& menu,
                      QObject* parent)
-    : QObject(parent), m_watcher(std::move(probe), pollMs), m_menu(std::make_unique<QMenu>()) {
+    : QObject(parent), m_watcher(std::move(probe), followHost), m_menu(std::make_unique<QMenu>()) {
     for (const MenuEntry& entry : menu) {
         if (entry.caption.isEmpty()) {
             m_menu->addSeparator();

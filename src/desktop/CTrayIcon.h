@@ -25,8 +25,8 @@ public:
         QString caption;
     };
 
-    /// `probe` tells whether a tray host is there now; `pollMs` as for CTrayWatcher.
-    CTrayIcon(CTrayWatcher::Probe probe, int pollMs, const std::vector<MenuEntry>& menu,
+    /// `probe` tells whether a tray host is there now; `followHost` as for CTrayWatcher.
+    CTrayIcon(CTrayWatcher::Probe probe, bool followHost, const std::vector<MenuEntry>& menu,
               QObject* parent = nullptr);
     ~CTrayIcon() override;
 

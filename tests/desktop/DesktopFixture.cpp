@@ -50,10 +50,10 @@ CDesktopStation& CDesktopLan::Add(const std::string& computer, const std::string
     DesktopEnvironment desktop;
     if (trayProbe) {
         desktop.trayAvailable = trayProbe;
-        desktop.trayPollMs = 0;
+        desktop.followTrayHost = false;
     } else if (trayAvailable) { // otherwise the window asks the platform
         desktop.trayAvailable = [tray = *trayAvailable] { return tray; };
-        desktop.trayPollMs = 0;
+        desktop.followTrayHost = false;
     }
     desktop.placesWindows = placesWindows;
     desktop.shiftDown = [this] { return shiftDown; };
