@@ -12,6 +12,7 @@ floor=$build/bench/desktop_floor
 [ -x "$program" ] && [ -x "$floor" ] || { echo "desktop bench: programs not built, skipped"; exit 0; }
 if [ "${PALAVERLY_IN_NETNS:-}" != 1 ]; then
     unshare -n true 2>/dev/null || { echo "desktop bench: no network namespace, skipped"; exit 0; }
+    command -v dbus-run-session >/dev/null || { echo "desktop bench: no dbus-run-session, skipped"; exit 0; }
     PALAVERLY_IN_NETNS=1 exec unshare -n "$root/tests/desktop/with_xvfb.sh" --tray --wm \
         dbus-run-session -- "$0" "$@"
 fi
@@ -20,6 +21,10 @@ ip link set lo up
 ip link add pv0 type veth peer name pv1 && ip link set pv1 up
 ip addr add 10.77.0.1/24 dev pv0 && ip link set pv0 up && ip route add default dev pv0
 idle=${IDLE_SECONDS:-10}
+# The idle figures are taken once start-up is over: the check that the first roll call came
+# back (3 s) and Qt's one flush of its pixmap cache, 30 s after the tray icon was first
+# drawn, wake a program once each.
+settle=${SETTLE_SECONDS:-32}
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -53,7 +58,7 @@ PY
 # Per process: RSS and PSS (kB), CPU ticks and context switches (wake-ups) over the idle time.
 measure() {
     local pid=$1
-    sleep 2
+    sleep "$settle"
     local cpu0 sw0 cpu1 sw1
     cpu0=$(awk '{print $14 + $15}' /proc/$pid/stat)
     sw0=$(cat /proc/$pid/task/*/status | awk '/ctxt_switches/ {s += $2} END {print s}')
