@@ -13,10 +13,11 @@
 namespace palaverly {
 namespace {
 
-// The screen of the display the program runs on, as Qt picks it ("host:display.screen").
+// How long the answer may lag behind the server's word: 40 times 50 ms, only after a change.
 constexpr int kRetryMs = 50;
 constexpr int kRetries = 40;
 
+// The screen of the display the program runs on, as Qt picks it ("host:display.screen").
 int ScreenNumber() {
     const QByteArray display = qgetenv("DISPLAY");
     const qsizetype colon = display.lastIndexOf(':');
