@@ -163,7 +163,11 @@ def start_display(lan):
         if time.monotonic() > deadline:
             raise netlan.NetLanError("Xvfb did not start")
         time.sleep(0.05)
-    host.spawn(["openbox", "--config-file", "/dev/null", "--sm-disable"], env=env)
+    # An empty configuration is a syntax error, which openbox shows in a dialog.
+    config = os.path.join(host.home, "openbox-rc.xml")
+    with open(config, "w") as f:
+        f.write('<?xml version="1.0"?>\n<openbox_config xmlns="http://openbox.org/3.4/rc"/>\n')
+    host.spawn(["openbox", "--config-file", config, "--sm-disable"], env=env)
     while host.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=env,
                    timeout=5).stdout.find("window id") < 0:
         if time.monotonic() > deadline:

@@ -24,12 +24,13 @@ for n in $(seq 90 140); do
 done
 [ -n "$display" ] || { echo "SKIP: no free display"; exit 77; }
 
-xvfb= trayer_pid= wm_pid=
+xvfb= trayer_pid= wm_pid= wm_config=
 cleanup() {
     [ -n "$trayer_pid" ] && kill "$trayer_pid" 2>/dev/null
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
     wait 2>/dev/null
+    [ -n "$wm_config" ] && rm -f "$wm_config"
 }
 trap cleanup EXIT
 trap "exit 1" INT TERM
@@ -44,8 +45,12 @@ done
 unset DBUS_SESSION_BUS_ADDRESS
 export QT_QPA_PLATFORM=xcb
 if [ $wm = 1 ]; then
-    # A private configuration: no autostart, no session of the user's.
-    openbox --config-file /dev/null --sm-disable >/dev/null 2>&1 &
+    # A private configuration: no autostart, no session of the user's. An empty file would be
+    # a syntax error, which openbox shows in a dialog that takes the focus.
+    wm_config=$(mktemp --suffix=.xml)
+    printf '<?xml version="1.0"?>\n<openbox_config xmlns="http://openbox.org/3.4/rc"/>\n' \
+        >"$wm_config"
+    openbox --config-file "$wm_config" --sm-disable >/dev/null 2>&1 &
     wm_pid=$!
     wm_ready() { timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
     for _ in $(seq 400); do
