@@ -198,24 +198,13 @@ void CHeadlessStation::CommitHandleOrStatus(const std::string& argument, bool ha
     s.CommitHandleAndStatus(handle ? *text : s.Handle(), handle ? s.Status() : *text);
 }
 
-void CHeadlessStation::PrintRoster() {
-    const CMarkList& roster = m_station->Roster().List();
-    for (int row = 0; row < roster.RowCount(); ++row) {
-        std::string out = "MEMBER";
-        for (int c = 0; c < RosterColumn::Count; ++c)
-            out += "\t" + Field(roster.Text(row, c));
-        out += roster.IsMarked(row) ? "\t1" : "\t0";
-        Print(out);
-    }
-    Print("END");
-}
-
-void CHeadlessStation::PrintLog() {
-    const CMarkList& log = m_station->ChatLog().List();
-    for (int row = 0; row < log.RowCount(); ++row) {
-        std::string out = "ROW";
-        for (int c = 0; c < LogColumn::Count; ++c)
-            out += "\t" + Field(log.Text(row, c));
+void CHeadlessStation::PrintRows(const CMarkList& list, const std::string& word, bool marks) {
+    for (int row = 0; row < list.RowCount(); ++row) {
+        std::string out = word;
+        for (int c = 0; c < list.ColumnCount(); ++c)
+            out += "\t" + Field(list.Text(row, c));
+        if (marks)
+            out += list.IsMarked(row) ? "\t1" : "\t0";
         Print(out);
     }
     Print("END");
@@ -257,8 +246,8 @@ std::span<const CHeadlessStation::Command> CHeadlessStation::Commands() {
         {"clear", "", [](H& h, A) { h.m_station->ClearLog(); }},
         {"suspend", "", [](H& h, A) { h.m_station->OnSuspend(); }},
         {"resume", "", [](H& h, A) { h.m_station->OnResume(); }},
-        {"roster", "", [](H& h, A) { h.PrintRoster(); }},
-        {"log", "", [](H& h, A) { h.PrintLog(); }},
+        {"roster", "", [](H& h, A) { h.PrintRows(h.m_station->Roster().List(), "MEMBER", true); }},
+        {"log", "", [](H& h, A) { h.PrintRows(h.m_station->ChatLog().List(), "ROW", false); }},
         {"search", "TEXT", [](H& h, A argument) { h.Search(argument); }},
         {"quit", "", [](H& h, A) { h.m_finished = true; }},
     };

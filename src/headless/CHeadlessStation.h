@@ -75,8 +75,8 @@ private:
     void Mark(const std::string& argument, bool marked);
     void Send(const std::string& argument);
     void CommitHandleOrStatus(const std::string& argument, bool handle);
-    void PrintRoster();
-    void PrintLog();
+    /// One `word` line per row of `list` (its marks too, with `marks`), then END.
+    void PrintRows(const CMarkList& list, const std::string& word, bool marks);
     void Search(const std::string& argument);
     /// Writes the lines held back since the batch began, with one write.
     void FlushOutput();

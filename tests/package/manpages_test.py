@@ -56,7 +56,8 @@ def main():
     station = (source / "src/headless/CHeadlessStation.cpp").read_text()
     commands = set(re.findall(r'\{"([a-z-]+)", "[A-Z]*", ', station))
     events = set(re.findall(r'Print\("([A-Z]+)', station)) | set(
-        re.findall(r'std::string (?:line|out) = "([A-Z]+)"', station))
+        re.findall(r'std::string (?:line|out) = "([A-Z]+)"', station)) | set(
+        re.findall(r'PrintRows\([^;]*, "([A-Z]+)", (?:true|false)\)', station))
     if len(commands) < 15 or len(events) < 10:
         failures.append(f"found only {len(commands)} commands and {len(events)} events")
     daemon = pages["palaverlyd"]

@@ -30,21 +30,6 @@ TEST(LiveSettings, ReloadTakesTheFileAndSaveMakesValuesLiveEvenWhenTheWriteFails
     EXPECT_EQ(live.Options().m_flgClearAfterInput, 1);
     EXPECT_NE(ReadFile(file).find("Flg ClearAfterInput=1"), std::string::npos);
 
-    // Handle, status and placement leave together, and only at the station's save.
-    CWindowPos placement;
-    placement.m_left = 10;
-    placement.m_right = 650;
-    placement.m_bottom = 480;
-    live.SetPlacement(placement);
-    live.Station().m_handleName = "Bee";
-    EXPECT_EQ(ReadFile(file).find("HandleName=Bee"), std::string::npos);
-    ASSERT_EQ(live.SaveStation(), 0);
-    CLiveSettings again(file);
-    again.LoadSettings("logon");
-    EXPECT_EQ(again.Station().m_handleName, "Bee");
-    ASSERT_TRUE(again.Placement().has_value());
-    EXPECT_EQ(again.Placement()->m_right, 650);
-
     // A file that cannot be written: the save says so, and the values are live all the same.
     WriteFile(dir / "not-a-folder", "");
     CLiveSettings blocked(dir / "not-a-folder" / "palaverly.conf");
