@@ -5,11 +5,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <algorithm>
+#include <utility>
 
 namespace palaverly {
 namespace {
@@ -19,7 +21,48 @@ bool HiddenByTemplate(const QWidget* w) {
     return w->isHidden() && w->testAttribute(Qt::WA_WState_ExplicitShowHide);
 }
 
+// The frame runs through the middle of the caption, as the template was drawn: a frame under
+// the caption would cross the first row of controls. The caption keeps clear of the frame's
+// corner, also for a frame at the very edge of its window. Its colour is named: a style sheet
+// keeps the colours of the palette it was first applied with.
+QString GroupSheet(const QWidget& owner) {
+    return QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
+                          "QGroupBox::title { subcontrol-origin: margin; left: 5px; "
+                          "padding: 0 2px; color: %1; }")
+        .arg(owner.palette().color(QPalette::WindowText).name());
+}
+
 } // namespace
+
+// When the desktop's palette changes under a running program (a switch to a dark theme), the
+// captions take the new text colour once it has reached the window.
+class CGroupRestyler : public QObject {
+public:
+    explicit CGroupRestyler(QWidget& owner) : QObject(&owner), m_owner(owner) {
+        owner.installEventFilter(this);
+    }
+    void Add(QGroupBox* group) { m_groups.emplace_back(group); }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::PaletteChange && !std::exchange(m_queued, true))
+            QMetaObject::invokeMethod(this, &CGroupRestyler::Restyle, Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    void Restyle() {
+        m_queued = false;
+        const QString sheet = GroupSheet(m_owner);
+        for (const QPointer<QGroupBox>& group : m_groups) {
+            if (group && group->styleSheet() != sheet)
+                group->setStyleSheet(sheet);
+        }
+    }
+
+    QWidget& m_owner;
+    std::vector<QPointer<QGroupBox>> m_groups;
+    bool m_queued = false;
+};
 
 CTemplateLayout::CTemplateLayout(QWidget& owner, const CDialogUnits& units)
     : m_owner(owner), m_units(units) {}
@@ -104,12 +147,10 @@ void CTemplateLayout::FitCaption(QWidget* widget, QSize need, Grow grow) {
 
 QGroupBox* CTemplateLayout::AddGroup(int id, const QString& caption, int x, int y, int w, int h) {
     auto* group = new QGroupBox(caption, &m_owner);
-    // The frame runs through the middle of the caption, as the template was drawn: a frame
-    // under the caption would cross the first row of controls. The caption keeps clear of the
-    // frame's corner, also for a frame at the very edge of its window.
-    group->setStyleSheet(QStringLiteral(
-        "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
-        "QGroupBox::title { subcontrol-origin: margin; left: 5px; padding: 0 2px; }"));
+    group->setStyleSheet(GroupSheet(m_owner));
+    if (!m_restyler)
+        m_restyler = new CGroupRestyler(m_owner);
+    m_restyler->Add(group);
     Place(id, group, x, y, w, h);
     m_groups.push_back({group, group->geometry()});
     // A group box only frames: it lies under the controls and takes no clicks or focus.

@@ -23,6 +23,8 @@ class QWidget;
 
 namespace palaverly {
 
+class CGroupRestyler;
+
 class CTemplateLayout {
 public:
     /// Which way a label grows when its caption is wider than the template made it.
@@ -92,6 +94,7 @@ private:
     std::vector<QWidget*> m_order;            // every placed widget, in template order
     std::map<const QWidget*, QRect> m_placed; // the template rectangle of each, in pixels
     std::vector<Group> m_groups;
+    CGroupRestyler* m_restyler = nullptr; // a child of the owner, made with the first group
 };
 
 } // namespace palaverly

@@ -12,6 +12,7 @@
 #include "text/Cp932.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -884,6 +885,35 @@ void ChatWindowTest::darkPaletteRowsKeepTheirContrast() {
         for (int x = row.left(); x <= row.right() && x < drawn.width(); ++x)
             best = std::max(best, ContrastRatio(drawn.pixelColor(x, y), dark));
     QVERIFY2(best >= 4.5, qPrintable(QString::number(best)));
+
+    // The desktop turns dark while the window is open: the frames' captions follow it.
+    Peer(*a.window).ShowAction();
+    QVERIFY(QTest::qWaitForWindowExposed(a.window.get()));
+    const QPalette before = QApplication::palette();
+    QPalette night;
+    night.setColor(QPalette::Window, dark);
+    night.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+    QApplication::setPalette(night);
+    // The caption's glyphs, as the window draws them: the frame's line keeps clear of them.
+    QGroupBox* group = Peer(*a.window).LogGroup();
+    const QRect title(group->pos() + QPoint(8, 1),
+                      QSize(group->fontMetrics().horizontalAdvance(group->title()) - 2,
+                            group->fontMetrics().height() - 2));
+    QVERIFY(!title.isEmpty());
+    const auto captionContrast = [&] {
+        const QImage shown = a.window->grab().toImage();
+        // Against the window's ground beside the frame, once that has turned dark.
+        const QColor ground = shown.pixelColor(group->pos() + QPoint(1, 1));
+        if (ContrastRatio(ground, dark) > 1.1)
+            return 0.0;
+        double most = 1.0;
+        for (int y = title.top(); y <= title.bottom(); ++y)
+            for (int x = title.left(); x <= title.right(); ++x)
+                most = std::max(most, ContrastRatio(shown.pixelColor(x, y), ground));
+        return most;
+    };
+    QTRY_VERIFY2(captionContrast() >= 4.5, qPrintable(QString::number(captionContrast())));
+    QApplication::setPalette(before);
 }
 
 QTEST_MAIN(ChatWindowTest)
