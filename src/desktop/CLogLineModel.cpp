@@ -57,24 +57,13 @@ QVariant CLogLineModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant CLogLineModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    // In the order of Column.
+    static const char16_t* const kTitles[kColumnCount] = {u"日付",   u"時刻", u"送信者",
+                                                          u"受信者", u"種別", u"内容"};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= kColumnCount)
         return {};
-    switch (section) {
-    case kDay:
-        return QStringLiteral("日付");
-    case kTime:
-        return QStringLiteral("時刻");
-    case kSender:
-        return QStringLiteral("送信者");
-    case kReceiver:
-        return QStringLiteral("受信者");
-    case kKind:
-        return QStringLiteral("種別");
-    case kContent:
-        return QStringLiteral("内容");
-    default:
-        return {};
-    }
+    return QString::fromUtf16(kTitles[section]);
 }
 
 } // namespace palaverly

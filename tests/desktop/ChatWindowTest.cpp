@@ -60,6 +60,15 @@ std::string Flag(bool on) {
     return on ? "1" : "0";
 }
 
+// The best contrast of a drawn pixel in `area` against `ground`.
+double MostContrast(const QImage& drawn, const QRect& area, const QColor& ground) {
+    double most = 1.0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right() && x < drawn.width(); ++x)
+            most = std::max(most, ContrastRatio(drawn.pixelColor(x, y), ground));
+    return most;
+}
+
 } // namespace
 
 class ChatWindowTest : public QObject {
@@ -879,11 +888,7 @@ void ChatWindowTest::darkPaletteRowsKeepTheirContrast() {
     view->viewport()->setPalette(palette);
     view->resize(600, 200);
     const QRect row = view->visualRect(view->model()->index(0, 4));
-    const QImage drawn = view->viewport()->grab().toImage();
-    double best = 1.0;
-    for (int y = row.top(); y <= row.bottom(); ++y)
-        for (int x = row.left(); x <= row.right() && x < drawn.width(); ++x)
-            best = std::max(best, ContrastRatio(drawn.pixelColor(x, y), dark));
+    const double best = MostContrast(view->viewport()->grab().toImage(), row, dark);
     QVERIFY2(best >= 4.5, qPrintable(QString::number(best)));
 
     // The desktop turns dark while the window is open: the frames' captions follow it.
@@ -904,13 +909,7 @@ void ChatWindowTest::darkPaletteRowsKeepTheirContrast() {
         const QImage shown = a.window->grab().toImage();
         // Against the window's ground beside the frame, once that has turned dark.
         const QColor ground = shown.pixelColor(group->pos() + QPoint(1, 1));
-        if (ContrastRatio(ground, dark) > 1.1)
-            return 0.0;
-        double most = 1.0;
-        for (int y = title.top(); y <= title.bottom(); ++y)
-            for (int x = title.left(); x <= title.right(); ++x)
-                most = std::max(most, ContrastRatio(shown.pixelColor(x, y), ground));
-        return most;
+        return ContrastRatio(ground, dark) > 1.1 ? 0.0 : MostContrast(shown, title, ground);
     };
     QTRY_VERIFY2(captionContrast() >= 4.5, qPrintable(QString::number(captionContrast())));
     QApplication::setPalette(before);

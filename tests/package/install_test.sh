@@ -12,6 +12,7 @@ for tool in cpack apt-get dpkg-query chroot mount umount mountpoint unshare ip; 
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
 source "$(dirname "$0")/../support/private_namespaces.sh"
+source "$(dirname "$0")/debs.sh"
 build=$1
 version=$2
 packages=(palaverly libpalaverly-sockthread1 libpalaverly-sockthread-dev)
@@ -29,11 +30,7 @@ trap cleanup EXIT
 fail=0
 failure() { echo "FAIL: $*"; fail=1; }
 
-if ! cpack --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1; then
-    cat "$tmp/cpack.log"
-    echo "FAIL: cpack"
-    exit 1
-fi
+build_debs "$build" "$tmp/out"
 
 # The upper layer lives on a tmpfs: an overlay cannot write into the file system it covers.
 mkdir "$layer"
@@ -49,8 +46,7 @@ mount -t proc proc "$root/proc" && mount --rbind /dev "$root/dev" &&
 mkdir -m 755 "$root/tmp/debs"
 debs=()
 for p in "${packages[@]}"; do
-    deb=$(ls "$tmp"/out/"$p"_"$version"_*.deb 2>/dev/null) ||
-        { echo "FAIL: no $p package"; exit 1; }
+    deb=$(deb_file "$tmp/out" "$p" "$version") || exit 1
     install -m 644 "$deb" "$root/tmp/debs/"
     debs+=("/tmp/debs/$(basename "$deb")")
 done

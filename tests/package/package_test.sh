@@ -16,18 +16,11 @@ trap 'rm -rf "$tmp"' EXIT
 fail=0
 failure() { echo "FAIL: $*"; fail=1; }
 
-# cpack takes what the build tree has built; it never writes outside -B (CPACK_SET_DESTDIR).
-if ! cpack --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1; then
-    cat "$tmp/cpack.log"
-    echo "FAIL: cpack"
-    exit 1
-fi
-programs=$(ls "$tmp"/out/palaverly_"$version"_*.deb 2>/dev/null)
-library=$(ls "$tmp"/out/libpalaverly-sockthread1_"$version"_*.deb 2>/dev/null)
-dev=$(ls "$tmp"/out/libpalaverly-sockthread-dev_"$version"_*.deb 2>/dev/null)
-for deb in programs library dev; do
-    [ -n "${!deb}" ] || { ls "$tmp/out"; echo "FAIL: no $deb package"; exit 1; }
-done
+source "$(dirname "$0")/debs.sh"
+build_debs "$build" "$tmp/out"
+programs=$(deb_file "$tmp/out" palaverly "$version") || exit 1
+library=$(deb_file "$tmp/out" libpalaverly-sockthread1 "$version") || exit 1
+dev=$(deb_file "$tmp/out" libpalaverly-sockthread-dev "$version") || exit 1
 
 echo "== lintian"
 # With the informational tags: two of the hardening tags are only that.
@@ -62,19 +55,17 @@ python3 - "$root/usr/share/doc/$(field "$programs" Package)/copyright" \
     "$(dirname "$0")/../../LICENSE" <<'END' ||
     failure "the copyright file does not carry LICENSE as Expat"
 import re, sys
-paragraphs = [p for p in open(sys.argv[1], encoding="utf-8").read().split("\n\n") if p.strip()]
-def fields(p):
-    return dict(re.findall(r"^(\S+): ?(.*(?:\n .*)*)", p, re.M))
-header, files, licence = (fields(p) for p in paragraphs)
-terms = licence["License"].split("\n", 1)
-body = [line[1:] if line != " ." else "" for line in terms[1].split("\n")]
-mit = open(sys.argv[2], encoding="utf-8").read()
-dep5 = "https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"
-sys.exit(not (header.get("Format") == dep5
-              and files.get("Files") == "*" and files.get("License") == "Expat"
-              and files.get("Copyright") == "2026 The Palaverly developers" and terms[0] == "Expat"
-              and "Copyright (c) 2026 The Palaverly developers" in mit
-              and "\n".join(body) + "\n" == mit[mit.index("Permission"):]))
+text, mit = (open(path, encoding="utf-8").read() for path in sys.argv[1:3])
+header, files, licence = (dict(re.findall(r"^(\S+): ?(.*(?:\n .*)*)", p, re.M))
+                          for p in text.split("\n\n") if p.strip())
+name, terms = licence["License"].split("\n", 1)
+body = "\n".join("" if line == " ." else line[1:] for line in terms.split("\n")) + "\n"
+holder = "2026 The Palaverly developers"
+sys.exit(not (header.get("Format") ==
+              "https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"
+              and (files.get("Files"), files.get("License"), files.get("Copyright"), name)
+              == ("*", "Expat", holder, "Expat")
+              and "Copyright (c) " + holder in mit and body == mit[mit.index("Permission"):]))
 END
 grep -q '<project_license>MIT</project_license>' \
     "$root/usr/share/metainfo/palaverly.metainfo.xml" ||
